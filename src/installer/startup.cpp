@@ -1,0 +1,39 @@
+#include "installer/startup.h"
+
+#include "installer/command_line.h"
+#include "installer/own_file.h"
+#include "runtime/errors.h"
+#include "runtime/process_state.h"
+
+namespace {
+
+String expandedCommandInterpreter() {
+    char buffer[256];
+    DWORD n = ExpandEnvironmentStringsA("%comspec%", buffer, sizeof buffer);
+    String text;
+    if (n > 0 && n <= sizeof buffer) text = buffer;
+    if (n == 0 || text.isBlank()) text = "command.com";
+    return text;
+}
+
+}  // namespace
+
+void runProgram(HINSTANCE instance, const char* commandLine) {
+    commandInterpreter = expandedCommandInterpreter();
+    instanceHandle = instance;
+
+    CommandLineOptions options;
+    String errorText;
+    if (!parseCommandLine(String(commandLine), options, errorText)) reportUsageError(errorText.cStr());
+    automaticMode = options.automaticMode;
+    productName = options.productName;
+
+    if (options.uninstallRequested) {
+        // The uninstall run arrives with the uninstaller; until then there is nothing to remove.
+        exitProgram(ExitOutcome::Finished);
+    }
+
+    String archivePath = programPathFromCommandLine(String(GetCommandLineA()));
+    openOwnFile(archivePath);
+    exitProgram(ExitOutcome::Finished);
+}

@@ -1,0 +1,59 @@
+"""Runs every GoogleTest case of a Windows test program under Wine, each in
+its own fresh prefix. Suites whose name starts with "Gui" get a virtual
+desktop on $DISPLAY. Prints one line per case and a closing count line."""
+
+import os
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import wine  # noqa: E402
+
+
+def list_cases(program):
+    with wine.Prefix(name="list") as prefix:
+        result = prefix.run([program, "--gtest_list_tests"], timeout=120)
+    cases, suite = [], None
+    for line in result.stdout.splitlines():
+        if not line.strip():
+            continue
+        if not line.startswith(" "):
+            suite = line.strip()
+        else:
+            cases.append(suite + line.strip().split()[0])
+    return cases
+
+
+def main():
+    program = os.path.abspath(sys.argv[1])
+    results_file = sys.argv[2] if len(sys.argv) > 2 else None
+    cases = list_cases(program)
+    if not cases:
+        print("run_win_tests: no test cases found in " + program)
+        sys.exit(1)
+    passed = failed = 0
+    for case in cases:
+        gui = case.startswith("Gui")
+        with wine.Prefix(gui=gui, name="wintest") as prefix:
+            try:
+                result = prefix.run([program, "--gtest_filter=" + case], timeout=300,
+                                    cwd=os.path.dirname(program))
+                ok = result.returncode == 0 and "[  PASSED  ] 1 test" in result.stdout
+                output = result.stdout + result.stderr
+            except subprocess.TimeoutExpired:
+                ok, output = False, "timed out"
+        if ok:
+            passed += 1
+            print(f"[win] PASS {case}", flush=True)
+        else:
+            failed += 1
+            print(f"[win] FAIL {case}\n{output}", flush=True)
+    print(f"windows tests: {passed} passed, {failed} failed")
+    if results_file:
+        with open(results_file, "w") as out:
+            out.write(f"{passed} {failed}\n")
+    sys.exit(1 if failed else 0)
+
+
+if __name__ == "__main__":
+    main()
