@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/memory.h"
 #include "core/str.h"
 #include "support/fatal_capture.h"
 
@@ -322,6 +323,17 @@ TEST(StringChars, ClassesAndPlainTextHelpers) {
     EXPECT_EQ(text(upper), "MIXED CASE 1");
     EXPECT_EQ(text(String("a") + 'b' + "c" + String("d")), "abcd");
     EXPECT_EQ(text("x" + String("y")), "xy");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(OutOfMemory, ReportsTheRequestedSizeWithThousands) {
+    EXPECT_EQ(captureFatal([] { outOfMemoryHandler(123456789ull); }),
+              "Out Of Memory.  Make sure your hard drive is not full.\nRequested size = 123,456,789");
+    EXPECT_EQ(captureFatal([] { outOfMemoryHandler(5000000000ull); }),
+              "Out Of Memory.  Make sure your hard drive is not full.\nRequested size = 5,000,000,000");
 }
 
 }  // namespace
