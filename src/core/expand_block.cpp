@@ -1,0 +1,146 @@
+#include "core/expand_block.h"
+
+#include <cstring>
+
+#include "core/memory.h"
+
+namespace {
+
+// The most output one token byte can stand for: a back-reference with a
+// 16-bit length takes 5 bytes and yields up to 65,538.
+constexpr int64_t MaxOutputPerTokenBytes = 65538;
+constexpr int64_t LongestTokenForMaxOutput = 5;
+
+uint32_t readWord32(const unsigned char* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+int presizeFor(int32_t hint, int tokensLength) {
+    if (hint <= 0) return 0;
+    int64_t reachable = (int64_t(tokensLength) / LongestTokenForMaxOutput + 1) * MaxOutputPerTokenBytes;
+    int64_t size = hint < reachable ? int64_t(hint) : reachable;
+    return size < MaxExpandedLength ? int(size) : MaxExpandedLength;
+}
+
+// Copies n bytes in 16-byte chunks, each loaded before it is stored; may
+// read and write up to 15 bytes past n (the callers check the room). Chunks
+// are safe for back-references: every source byte that matters lies before
+// dst, so a store never changes a byte that a later chunk still needs.
+inline void chunkCopy(unsigned char* dst, const unsigned char* src, int n) {
+    unsigned char chunk[16];
+    for (int i = 0; i < n; i += 16) {
+        std::memcpy(chunk, src + i, 16);
+        std::memcpy(dst + i, chunk, 16);
+    }
+}
+
+}  // namespace
+
+ExpansionOutput::ExpansionOutput(int initialCapacity)
+    : bytes_(static_cast<char*>(allocateBytes(size_t(initialCapacity) + CopySlack))),
+      capacity_(initialCapacity) {}
+
+ExpansionOutput::~ExpansionOutput() { freeBytes(bytes_); }
+
+void ExpansionOutput::growTo(int needed) {
+    if (needed <= capacity_) return;
+    int64_t wanted = int64_t(capacity_) + capacity_ / 2;
+    if (wanted < needed) wanted = needed;
+    if (wanted > MaxExpandedLength) wanted = MaxExpandedLength;
+    bytes_ = static_cast<char*>(reallocateBytes(bytes_, size_t(wanted) + CopySlack));
+    capacity_ = int(wanted);
+}
+
+char* ExpansionOutput::release() {
+    char* p = bytes_;
+    bytes_ = nullptr;
+    capacity_ = 0;
+    return p;
+}
+
+int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) {
+    const unsigned char* ip = tokens;
+    const unsigned char* const iend = tokens + (length > 0 ? length : 0);
+    unsigned char* base = reinterpret_cast<unsigned char*>(out.bytes());
+    unsigned char* op = base;
+    unsigned char* oend = base + out.capacity();
+
+    // One room check per token; growing is rare (a low hint) and bounded by
+    // MaxExpandedLength. With n bytes of room, the output's slack takes the
+    // chunks' overshoot, so writes never need a check of their own.
+    auto makeRoom = [&](int n) -> bool {
+        if (oend - op >= n) return true;
+        int64_t position = op - base;
+        if (position + n > MaxExpandedLength) return false;
+        out.growTo(int(position + n));
+        base = reinterpret_cast<unsigned char*>(out.bytes());
+        op = base + position;
+        oend = base + out.capacity();
+        return true;
+    };
+
+    while (ip < iend) {
+        const unsigned control = *ip++;
+        const int n = int(control & 0x3F);
+        switch (control >> 6) {
+        case 0: {  // run: one value, n + 3 times
+            if (ip >= iend || !makeRoom(n + 3)) return -1;
+            std::memset(op, *ip++, size_t(n) + 3);
+            op += n + 3;
+            break;
+        }
+        case 1:    // short literal: n bytes
+        case 2: {  // long literal: n | h << 6 bytes
+            int count = n;
+            if (control & 0x80) {
+                if (ip >= iend) return -1;
+                count |= int(*ip++) << 6;
+            }
+            if (iend - ip < count || !makeRoom(count)) return -1;
+            if (iend - ip >= count + 15)
+                chunkCopy(op, ip, count);
+            else
+                std::memcpy(op, ip, size_t(count));
+            op += count;
+            ip += count;
+            break;
+        }
+        default: {  // back-reference
+            const int extra = ((control & 0x1F) == 0 ? 2 : 0) + 2 + ((control & 0x20) ? 1 : 0);
+            if (iend - ip < extra) return -1;
+            int64_t len = control & 0x1F;
+            if (len == 0) {
+                len = ip[0] | ip[1] << 8;
+                ip += 2;
+            }
+            int64_t distance = ip[0] | ip[1] << 8;
+            ip += 2;
+            if (control & 0x20) distance |= int64_t(*ip++) << 16;
+            len += 3;
+            distance += 4;
+            // The source must lie wholly before the output position: it
+            // starts inside the output and does not reach the position.
+            if (distance > op - base || len > distance) break;
+            if (!makeRoom(int(len))) return -1;
+            // Chunks may run 15 bytes past len: into the output's slack, and
+            // on the source side no further than op + 15, still inside it.
+            chunkCopy(op, op - distance, int(len));
+            op += len;
+            break;
+        }
+        }
+    }
+    return int(op - base);
+}
+
+bool ExpandBlock(String& block) {
+    if (block.length() < CompressedImageHeadSize) return false;
+    const unsigned char* image = reinterpret_cast<const unsigned char*>(block.data());
+    if (readWord32(image) != CompressedImageMagic) return false;
+    const int tokensLength = block.length() - CompressedImageHeadSize;
+    ExpansionOutput out(presizeFor(int32_t(readWord32(image + 4)), tokensLength));
+    int produced = expandTokens(image + CompressedImageHeadSize, tokensLength, out);
+    if (produced < 0) return false;
+    block.adopt(out.release(), produced);
+    return true;
+}
