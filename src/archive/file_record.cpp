@@ -1,0 +1,20 @@
+#include "archive/file_record.h"
+
+#include "archive/archive_format.h"
+
+int readFileRecord(MemoryStream& payload, int32_t size, bool testChecksums, FileRecord& record) {
+    record = FileRecord();
+    payload.readText(record.name);
+    if (!isSafeRecordName(record.name.cStr())) return CodeBadRecordName;
+    payload >> record.kind >> record.fileFlags;
+    int left = payload.position() < 0 || payload.position() > payload.length() ? 0
+                                                                                : payload.length() - payload.position();
+    if (size < 0) return CodeNegativeContentsLength;
+    if (size > left || !payload.readInto(record.contents, size)) return CodeContentsPastEnd;
+    payload >> record.contentsChecksum;
+    if (testChecksums && checksum(record.contents.cStr(), record.contents.length()) != record.contentsChecksum)
+        return CodeContentsChecksum;
+    payload >> record.fileTime;
+    payload.readText(record.extra);
+    return 0;
+}

@@ -1,0 +1,27 @@
+// One file of the payload: name, location kind, flags, contents, contents
+// checksum, time and an extra text (shortcut name, font name or version).
+#pragma once
+
+#include <cstdint>
+
+#include "core/date_time.h"
+#include "core/memory_stream.h"
+#include "core/str.h"
+
+struct FileRecord {
+    String name;  // relative to the target folder
+    int32_t kind = 0;
+    int32_t fileFlags = 0;
+    String contents;
+    uint32_t contentsChecksum = 0;
+    FileDateTime fileTime;  // month 0: no time
+    String extra;
+};
+
+// Reads the record at the payload's position, whose contents are `size`
+// bytes long. Returns 0, or the corrupt-archive code: 70 for a name that is
+// not a plain relative path (empty, drive, leading separator, ".."), 90 when
+// the payload ends inside the contents, 100 for a contents checksum that
+// differs while `testChecksums` is set. Never reads outside the payload and
+// never allocates more than the payload still holds.
+int readFileRecord(MemoryStream& payload, int32_t size, bool testChecksums, FileRecord& record);

@@ -1,0 +1,20 @@
+// The builder's compressor: writes the compressed image that the program's
+// ExpandBlock reads (docs/compressed-image-format.md).
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+// Levels 1 to 9. Levels 1 to 3 choose tokens greedily (3 looks one byte
+// ahead first); 4 to 9 choose the cheapest token sequence over each stretch
+// (optimal parsing). Higher levels search longer match chains: slower, smaller.
+constexpr int FastestCompressionLevel = 1;
+constexpr int DefaultCompressionLevel = 6;
+constexpr int BestCompressionLevel = 9;
+
+// Returns a complete compressed image of data[0, size): magic word, the exact
+// expanded size as the hint, then tokens. ExpandBlock turns it back into
+// exactly those bytes. level is clamped to 1..9. Throws std::length_error
+// when size exceeds what the expander accepts (MaxExpandedLength).
+std::vector<unsigned char> compressImage(const unsigned char* data, size_t size,
+                                         int level = DefaultCompressionLevel);

@@ -1,0 +1,97 @@
+#include "qpack/installer_image.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+std::string volumeFileName(int number) {
+    char name[32];
+    std::snprintf(name, sizeof name, VolumeNameFormat, number);
+    return name;
+}
+
+Bytes programBytesOfStub(const Bytes& stub) {
+    if (stub.size() < 64 || stub[0] != 'M' || stub[1] != 'Z') throw std::runtime_error("the stub is not a Windows program");
+    for (size_t i = stub.size() - TrailerSize; i < stub.size(); ++i)
+        if (stub[i] != 0) throw std::runtime_error("the stub already carries an archive (its trailer is not zero)");
+    return Bytes(stub.begin(), stub.end() - TrailerSize);
+}
+
+InstallerImage assembleInstaller(const Bytes& program, const ArchiveContent& content, const BuildSettings& settings) {
+    Bytes payload = encodeRecords(content.records);
+    if (content.flags & FlagCompressedPayload) {
+        if (!settings.compress) throw std::runtime_error("payload compression is not available in this build");
+        payload = settings.compress(payload, settings.level);
+    }
+    Bytes plain = encodePlainHeader(content, checksumOf(program), payload);
+    uint32_t key = checksumOf(plain);
+    Bytes image = settings.compressHeader && settings.compress ? settings.compress(plain, settings.level) : plain;
+    scramble(image.data(), static_cast<int>(image.size()), key);
+
+    if (program.size() + ContainerPrefixSize + image.size() + payload.size() + TrailerSize > 0x7FFFFFFFu)
+        throw std::runtime_error("the installer would be larger than 2 GB");
+    ByteWriter w;
+    w.raw(program);
+    w.u32(ArchiveMagic);
+    w.i32(static_cast<int32_t>(image.size()));
+    w.u32(key);
+    w.raw(image);
+
+    InstallerImage out;
+    size_t firstPart = payload.size();
+    if (settings.volumeSize > 0) {
+        int64_t room = settings.volumeSize - static_cast<int64_t>(w.bytes.size()) - TrailerSize;
+        if (room < 0)
+            throw std::runtime_error("the volume size " + std::to_string(settings.volumeSize) +
+                                     " is smaller than the installer's program and header (" +
+                                     std::to_string(w.bytes.size() + TrailerSize) + " bytes)");
+        firstPart = std::min(payload.size(), static_cast<size_t>(room));
+        for (size_t at = firstPart; at < payload.size(); at += static_cast<size_t>(settings.volumeSize)) {
+            size_t n = std::min(payload.size() - at, static_cast<size_t>(settings.volumeSize));
+            out.volumes.emplace_back(payload.begin() + static_cast<std::ptrdiff_t>(at),
+                                     payload.begin() + static_cast<std::ptrdiff_t>(at + n));
+        }
+    }
+    w.bytes.insert(w.bytes.end(), payload.begin(), payload.begin() + static_cast<std::ptrdiff_t>(firstPart));
+    w.i32(static_cast<int32_t>(program.size()));
+    out.installer = std::move(w.bytes);
+    return out;
+}
+
+namespace {
+
+void writeFile(const fs::path& path, const Bytes& bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    if (f) f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (f) f.close();
+    if (!f) throw std::runtime_error("cannot write " + path.string());
+}
+
+}  // namespace
+
+void writeInstallerFiles(const InstallerImage& image, const fs::path& output) {
+    std::vector<std::pair<fs::path, fs::path>> moves;  // temporary, final
+    fs::path folder = output.parent_path();
+    moves.push_back({fs::path(output.string() + ".qpack-tmp"), output});
+    for (size_t i = 0; i < image.volumes.size(); ++i) {
+        fs::path final = folder / volumeFileName(static_cast<int>(i) + FirstVolumeNumber);
+        moves.push_back({fs::path(final.string() + ".qpack-tmp"), final});
+    }
+    // The installer is renamed last: until then no installer exists that
+    // could meet volumes of another build.
+    size_t renamed = 0;
+    try {
+        writeFile(moves[0].first, image.installer);
+        for (size_t i = 0; i < image.volumes.size(); ++i) writeFile(moves[i + 1].first, image.volumes[i]);
+        for (size_t i = 1; i < moves.size(); ++i, ++renamed) fs::rename(moves[i].first, moves[i].second);
+        fs::rename(moves[0].first, moves[0].second);
+    } catch (const std::exception& e) {
+        std::error_code ignored;
+        for (const auto& m : moves) fs::remove(m.first, ignored);
+        for (size_t i = 1; i <= renamed; ++i) fs::remove(moves[i].second, ignored);
+        throw std::runtime_error(e.what());
+    }
+}

@@ -1,0 +1,44 @@
+// Puts an installer together: program bytes, container, scrambled header,
+// payload (split over volume files when asked) and trailer; and writes the
+// files so that a failed build leaves nothing behind.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "qpack/archive_writer.h"
+
+// Compresses bytes into the compressed image form at a level from 1 to 9.
+using Compressor = std::function<Bytes(const Bytes&, int level)>;
+
+struct BuildSettings {
+    bool compressHeader = true;
+    int level = 6;
+    int64_t volumeSize = 0;  // largest size of each file of the set; 0: one file
+    Compressor compress;     // null: compression is not available
+};
+
+struct InstallerImage {
+    Bytes installer;
+    std::vector<Bytes> volumes;  // Disk2.QPK, Disk3.QPK, ...
+};
+
+// The program part of a bare stub: the stub as built ends in a zero trailer
+// (so that alone it reports that it holds no archive), which is dropped.
+// Throws std::runtime_error for a file that is not a bare stub.
+Bytes programBytesOfStub(const Bytes& stub);
+
+// Throws std::runtime_error when the volume size cannot hold the program and
+// header, or when compression is asked for and not available.
+InstallerImage assembleInstaller(const Bytes& program, const ArchiveContent& content, const BuildSettings& settings);
+
+// Writes the installer to `output` and its volumes beside it. Every file is
+// first written under a temporary name, then all are renamed; on any failure
+// the temporary files are removed and std::runtime_error is thrown.
+void writeInstallerFiles(const InstallerImage& image, const std::filesystem::path& output);
+
+// "Disk%d.QPK" for a volume number (2, 3, ...).
+std::string volumeFileName(int number);

@@ -1,0 +1,91 @@
+// qpack: builds Quillpack installers from project files and inspects them.
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "qpack/build_command.h"
+#include "qpack/inspect.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char Usage[] =
+    "usage:\n"
+    "  qpack build PROJECT [-o SETUP.EXE] [--stub QUILLPACK.EXE]\n"
+    "  qpack inspect SETUP.EXE\n"
+    "The stub defaults to quillpack.exe in the folder of qpack itself.\n";
+
+fs::path ownFolder(const char* argv0) {
+#ifdef _WIN32
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) return fs::path(path).parent_path();
+#else
+    std::error_code ec;
+    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec) return self.parent_path();
+#endif
+    return fs::absolute(argv0).parent_path();
+}
+
+int usageError(const std::string& problem) {
+    std::cerr << "qpack: " << problem << "\n" << Usage;
+    return 64;
+}
+
+int build(const std::vector<std::string>& args, const char* argv0) {
+    BuildRequest request;
+    request.output = "Setup.exe";
+    request.stub = ownFolder(argv0) / "quillpack.exe";
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if ((a == "-o" || a == "--stub") && i + 1 < args.size()) {
+            (a == "-o" ? request.output : request.stub) = args[++i];
+        } else if (!a.empty() && a[0] == '-') {
+            return usageError("unknown option " + a);
+        } else if (request.project.empty()) {
+            request.project = a;
+        } else {
+            return usageError("more than one project given");
+        }
+    }
+    if (request.project.empty()) return usageError("no project file given");
+    std::vector<std::string> warnings;
+    try {
+        InstallerImage image = buildInstaller(request, warnings);
+        for (const std::string& w : warnings) std::cerr << "qpack: warning: " << w << "\n";
+        std::cout << "wrote " << request.output.string() << " (" << image.installer.size() << " bytes)";
+        if (!image.volumes.empty()) std::cout << " and " << image.volumes.size() << " volume file(s)";
+        std::cout << "\n";
+        return 0;
+    } catch (const std::exception& e) {
+        for (const std::string& w : warnings) std::cerr << "qpack: warning: " << w << "\n";
+        std::cerr << "qpack: error: " << e.what() << "\n";
+        return 1;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        std::cout << Usage;
+        return args.empty() ? 64 : 0;
+    }
+    std::string command = args[0];
+    args.erase(args.begin());
+    if (command == "build") return build(args, argv[0]);
+    if (command == "inspect") {
+        if (args.size() != 1) return usageError("inspect takes one installer");
+        return inspectInstaller(args[0], std::cout);
+    }
+    return usageError("unknown command " + command);
+}
