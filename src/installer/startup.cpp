@@ -4,6 +4,7 @@
 #include "installer/own_file.h"
 #include "runtime/errors.h"
 #include "runtime/process_state.h"
+#include "ui/background.h"
 
 namespace {
 
@@ -21,6 +22,9 @@ String expandedCommandInterpreter() {
 void runProgram(HINSTANCE instance, const char* commandLine) {
     commandInterpreter = expandedCommandInterpreter();
     instanceHandle = instance;
+    // The background stands behind every box that follows, usage errors included.
+    setDefaultBackgroundColors();
+    backgroundWindow = createBackgroundWindow(instance, nullptr);
 
     CommandLineOptions options;
     String errorText;

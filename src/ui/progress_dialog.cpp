@@ -1,0 +1,86 @@
+// The modeless progress dialog: status line, progress bar and cancel button.
+// It gets its messages only through pumpMessages, so cancelling is noticed
+// at the next setProgressText or setProgressPosition.
+#include "files/win32.h"
+
+#include <commctrl.h>
+
+#include "runtime/errors.h"
+#include "runtime/process_state.h"
+#include "runtime/string_table.h"
+#include "ui/dialog_ids.h"
+#include "ui/dialog_texts.h"
+#include "ui/dialogs.h"
+#include "ui/window_text.h"
+
+HWND progressBar = nullptr;
+
+namespace {
+
+const DialogText ProgressTexts[] = {{0, 54}, {IDC_HEADING, 39}, {IDC_STOP, 49}};
+
+// The bar covers the black frame with one pixel to spare on every side.
+void createProgressBar(HWND dialog) {
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof placement;
+    GetWindowPlacement(GetDlgItem(dialog, IDC_PROGRESS_FRAME), &placement);
+    const RECT& frame = placement.rcNormalPosition;
+    progressBar = CreateWindowExA(0, PROGRESS_CLASSA, nullptr, WS_CHILD | WS_VISIBLE, frame.left - 1, frame.top - 1,
+                                  frame.right - frame.left + 3, frame.bottom - frame.top + 3, dialog, nullptr,
+                                  instanceHandle, nullptr);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        centerWindow(dialog);
+        createProgressBar(dialog);
+        setDialogTexts(dialog, ProgressTexts);
+        return TRUE;
+    case WM_COMMAND:
+        if (lParam && LOWORD(wParam) == IDC_STOP) confirmCancel();
+        return FALSE;
+    case WM_DESTROY:
+        // The bar goes with its dialog; later positions must not reach a stale handle.
+        progressBar = nullptr;
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+HWND openProgressDialog() {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    progressDialog = CreateDialogParamA(instanceHandle, "PROGRESSDLG", backgroundWindow, progressDialogProc, 0);
+    return progressDialog;
+}
+
+bool setProgressText(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    String text = String::formatList(format, args);
+    va_end(args);
+    SetDlgItemTextA(progressDialog, IDC_STATUS, text.cStr());
+    UpdateWindow(progressDialog);
+    return pumpMessages();
+}
+
+void setProgressPosition(int position) {
+    if (progressBar) PostMessageA(progressBar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    pumpMessages();
+}
+
+void confirmCancel() {
+    // The progress dialog stays enabled under the question (its owner is
+    // the background window): a second press while it is open must not
+    // stack a second question on the first.
+    static bool asking = false;
+    if (asking) return;
+    asking = true;
+    int answer = MessageBoxA(backgroundWindow, message(28), message(20), MB_YESNO | MB_ICONQUESTION);
+    asking = false;
+    if (answer == IDYES) exitProgram(ExitOutcome::Cancelled);
+}
