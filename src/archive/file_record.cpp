@@ -2,7 +2,7 @@
 
 #include "archive/archive_format.h"
 
-int readFileRecord(MemoryStream& payload, int32_t size, bool testChecksums, FileRecord& record) {
+int decodeFileRecord(MemoryStream& payload, int32_t size, bool testChecksums, FileRecord& record) {
     record = FileRecord();
     payload.readText(record.name);
     if (!isSafeRecordName(record.name.cStr())) return CodeBadRecordName;

@@ -24,4 +24,4 @@ struct FileRecord {
 // the payload ends inside the contents, 100 for a contents checksum that
 // differs while `testChecksums` is set. Never reads outside the payload and
 // never allocates more than the payload still holds.
-int readFileRecord(MemoryStream& payload, int32_t size, bool testChecksums, FileRecord& record);
+int decodeFileRecord(MemoryStream& payload, int32_t size, bool testChecksums, FileRecord& record);

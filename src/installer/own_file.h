@@ -2,9 +2,9 @@
 #pragma once
 
 #include "core/str.h"
+#include "files/file.h"
 
-// Opens the program file for reading and checks its trailer; reports the
-// failure to open and the missing archive as fatal errors.
-void openOwnFile(const String& archivePath);
+// Opens the program file for reading (not exclusive); failing that is fatal.
+void openOwnFile(File& file, const String& archivePath);
 
 extern const char NoArchiveText[];

@@ -1,5 +1,6 @@
 #include "installer/startup.h"
 
+#include "installer/archive_reader.h"
 #include "installer/command_line.h"
 #include "installer/own_file.h"
 #include "runtime/errors.h"
@@ -38,6 +39,9 @@ void runProgram(HINSTANCE instance, const char* commandLine) {
     }
 
     String archivePath = programPathFromCommandLine(String(GetCommandLineA()));
-    openOwnFile(archivePath);
+    File programFile;
+    openOwnFile(programFile, archivePath);
+    readArchiveHeader(programFile);
+    // A valid archive ends here until the installation run takes over.
     exitProgram(ExitOutcome::Finished);
 }

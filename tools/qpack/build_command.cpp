@@ -1,5 +1,6 @@
 #include "qpack/build_command.h"
 
+#include "qpack/compressor.h"
 #include "qpack/content_builder.h"
 #include "qpack/project.h"
 
@@ -14,9 +15,10 @@ InstallerImage buildInstaller(const BuildRequest& request, std::vector<std::stri
     settings.compressHeader = project.compressHeader;
     settings.level = project.compressionLevel;
     settings.volumeSize = project.volumeSize;
-    settings.compress = request.compress;
-    if (project.compressHeader && !settings.compress)
-        warnings.push_back("compression is not available in this build: the header is stored plain");
+    settings.compress = [](const Bytes& bytes, int level) {
+        std::vector<unsigned char> image = compressImage(bytes.data(), bytes.size(), level);
+        return Bytes(image.begin(), image.end());
+    };
     InstallerImage image = assembleInstaller(programBytesOfStub(stub), content, settings);
     writeInstallerFiles(image, request.output);
     return image;

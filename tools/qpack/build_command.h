@@ -11,7 +11,6 @@ struct BuildRequest {
     std::filesystem::path project;
     std::filesystem::path output;
     std::filesystem::path stub;
-    Compressor compress;  // null: header and payload are stored plain
 };
 
 // Throws ProjectError or std::runtime_error; then nothing has been written.

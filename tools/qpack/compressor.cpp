@@ -201,8 +201,7 @@ private:
 };
 
 // Tracks the stretch of equal bytes around the parser's position: the run
-// token covers up to 66 of them, and a copy from the stretch's start doubles
-// what is already out (back-references may not overlap their output).
+// token covers up to 66 of them.
 class RunTracker {
 public:
     RunTracker(const unsigned char* data, size_t size) : data_(data), size_(size) {}
@@ -211,25 +210,47 @@ public:
     size_t forwardLength(size_t i) {
         if (i >= end_ || i < start_ || data_[i] != data_[start_]) {
             start_ = i;
-            while (start_ > 0 && i - start_ < size_t(MaxMatch) && data_[start_ - 1] == data_[i]) --start_;
             end_ = i + 1;
             while (end_ < size_ && data_[end_] == data_[i]) ++end_;
         }
         return end_ - i;
-    }
-    // A copy from inside the stretch before i, or length 0.
-    Match doublingCopy(size_t i) {
-        size_t forward = forwardLength(i);
-        size_t behind = std::min(i - start_, size_t(NearDistanceMax));
-        if (behind < size_t(MinDistance)) return {0, 0};
-        int len = int(std::min({forward, behind, size_t(MaxMatch)}));
-        return {len, int(behind)};
     }
 
 private:
     const unsigned char* data_;
     size_t size_;
     size_t start_ = 0, end_ = 0;
+};
+
+// Back-references may not overlap their output, so inside a stretch that
+// repeats with a short period p the nearest copies are at most p long. A
+// copy from the farthest multiple of p inside the stretch doubles what is
+// out instead; the hash chains, nearest first, would rarely reach it.
+class PeriodTracker {
+public:
+    PeriodTracker(const unsigned char* data, size_t size) : data_(data), size_(size) {}
+
+    // The longest copy at i from inside the stretch of period p around it
+    // (p >= 1; i - p must be inside the data), or length 0.
+    Match farthestCopy(size_t i, size_t p) {
+        if (p != period_ || i < start_ + p || i >= end_) {
+            if (data_[i] != data_[i - p]) return {0, 0};
+            period_ = p;
+            start_ = i - p;
+            while (start_ > 0 && i - start_ < size_t(NearDistanceMax) && data_[start_ - 1] == data_[start_ - 1 + p])
+                --start_;
+            end_ = i;
+            while (end_ < size_ && data_[end_] == data_[end_ - p]) ++end_;
+        }
+        size_t distance = std::min(i - start_, size_t(NearDistanceMax)) / p * p;
+        if (distance < size_t(MinDistance)) return {0, 0};
+        return {int(std::min({distance, end_ - i, size_t(MaxMatch)})), int(distance)};
+    }
+
+private:
+    const unsigned char* data_;
+    size_t size_;
+    size_t period_ = 0, start_ = 0, end_ = 0;
 };
 
 constexpr int MaxCandidates = 64;
@@ -242,6 +263,7 @@ public:
           settings_(settings),
           finder_(data, size, settings.chainDepth, settings.niceLength),
           runs_(data, size),
+          periods_(data, size),
           writer_(data, out) {}
 
     void run() {
@@ -253,13 +275,20 @@ public:
     }
 
 private:
-    // Candidates at i, longest last; the doubling copy of a stretch of equal
-    // bytes joins them where it is longer.
+    // Candidates at i, longest last. Inside a periodic stretch (equal bytes,
+    // or a longest match cut short by its own distance) the farthest copy
+    // from the stretch joins them where it is longer.
     int candidates(size_t i, Match* found) {
         int count = finder_.find(i, found, MaxCandidates - 1);
-        Match doubling = runs_.doublingCopy(i);
-        if (doubling.length >= MinMatch && (count == 0 || doubling.length > found[count - 1].length))
-            found[count++] = doubling;
+        size_t period = 0;
+        if (i > 0 && data_[i] == data_[i - 1])
+            period = 1;
+        else if (count > 0 && found[count - 1].length == found[count - 1].distance)
+            period = size_t(found[count - 1].distance);
+        if (period > 0) {
+            Match far = periods_.farthestCopy(i, period);
+            if (far.length >= MinMatch && (count == 0 || far.length > found[count - 1].length)) found[count++] = far;
+        }
         return count;
     }
 
@@ -394,6 +423,7 @@ private:
     LevelSettings settings_;
     MatchFinder finder_;
     RunTracker runs_;
+    PeriodTracker periods_;
     TokenWriter writer_;
     std::vector<uint32_t> price_;
     std::vector<uint32_t> pendingLiterals_;

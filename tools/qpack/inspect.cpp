@@ -196,7 +196,7 @@ private:
         payload.seek(0);
         for (int i = 0; i < h.fileCount; ++i) {
             FileRecord r;
-            int code = readFileRecord(payload, h.fileSize(i), true, r);
+            int code = decodeFileRecord(payload, h.fileSize(i), true, r);
             if (code) return code;
             if (!isLocationKind(r.kind)) return CodeBadLocationKind;
             if ((r.fileFlags & PlacementMask) == PlaceInvalid) return CodeBadPlacementMode;

@@ -1,0 +1,2 @@
+@echo off
+echo Quill Notes: setup finished.
