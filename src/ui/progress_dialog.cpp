@@ -19,14 +19,15 @@ namespace {
 
 const DialogText ProgressTexts[] = {{0, 54}, {IDC_HEADING, 39}, {IDC_STOP, 49}};
 
-// The bar covers the black frame with one pixel to spare on every side.
+// The bar covers the black frame with one pixel to spare on every side
+// (the frame's right and bottom edges are exclusive, hence + 2).
 void createProgressBar(HWND dialog) {
     WINDOWPLACEMENT placement = {};
     placement.length = sizeof placement;
     GetWindowPlacement(GetDlgItem(dialog, IDC_PROGRESS_FRAME), &placement);
     const RECT& frame = placement.rcNormalPosition;
     progressBar = CreateWindowExA(0, PROGRESS_CLASSA, nullptr, WS_CHILD | WS_VISIBLE, frame.left - 1, frame.top - 1,
-                                  frame.right - frame.left + 3, frame.bottom - frame.top + 3, dialog, nullptr,
+                                  frame.right - frame.left + 2, frame.bottom - frame.top + 2, dialog, nullptr,
                                   instanceHandle, nullptr);
 }
 

@@ -11,6 +11,8 @@
 //     select TITLE ID IDX  select item IDX of list box ID and tell its dialog
 //     dblclick TITLE ID IDX  the same, announced as a double click
 //     settext TITLE ID TEXT  replace the text of control ID
+//     type TITLE ID TEXT     send TEXT to control ID character by character, as
+//                          typing does (so limits such as EM_LIMITTEXT apply)
 //     key TITLE VK         post a key press (decimal virtual-key code) to the window
 //     close TITLE          post WM_CLOSE to the window
 //     screenshot FILE.bmp  save the whole screen as a 24-bit bitmap
@@ -246,6 +248,15 @@ int main(int argc, char** argv) {
             HWND window = waitForWindow(title, timeout);
             if (!window) return fail("no window", title);
             if (!selectItem(window, id, index, command == "dblclick")) return fail("no list item", title);
+        } else if (command == "type") {
+            const char* title = argument("TITLE");
+            int id = std::atoi(argument("ID"));
+            const char* text = argument("TEXT");
+            HWND window = waitForWindow(title, timeout);
+            if (!window) return fail("no window", title);
+            HWND control = GetDlgItem(window, id);
+            if (!control) return fail("no control", title);
+            for (const char* c = text; *c; ++c) SendMessageA(control, WM_CHAR, static_cast<unsigned char>(*c), 1);
         } else if (command == "settext") {
             const char* title = argument("TITLE");
             int id = std::atoi(argument("ID"));
