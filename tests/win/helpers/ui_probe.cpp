@@ -107,11 +107,18 @@ bool loadTestPicture() {
     return background.picture.loadFromFile("C:\\Installer Background.BMP");
 }
 
-int showBackground(const char* mode, const char* title) {
+// A blue gradient behind a white title, as a typical archive sets it.
+void useGradient(const char* title) {
     background.title = title;
     background.titleColor = RGB(255, 255, 255);
     background.topColor = RGB(0, 0, 255);
     background.bottomColor = RGB(0, 0, 0);
+    background.plainColor = false;
+    repaintBackground();
+}
+
+int showBackground(const char* mode, const char* title) {
+    useGradient(title);
     background.plainColor = std::strcmp(mode, "plain") == 0;
     if (std::strcmp(mode, "picture") == 0 && !loadTestPicture()) {
         writeResult("picture not loaded\n");
@@ -167,6 +174,7 @@ int main(int argc, char** argv) {
     backgroundWindow = createBackgroundWindow(instanceHandle, nullptr);
 
     int code = 0;
+    if (std::strcmp(command, "background") != 0) useGradient("Widget 2000 Setup");
     if (std::strcmp(command, "background") == 0) {
         code = showBackground(argument, argc > 4 ? argv[4] : "");
     } else if (std::strcmp(command, "ask") == 0) {
