@@ -24,7 +24,8 @@ extern BackgroundSettings background;
 void setDefaultBackgroundColors();
 
 // Registers "QPK Window Classs" on the first call, then creates the popup
-// and shows it maximised. Failure is a consistency failure.
+// and shows it maximised. A failed registration is a consistency failure;
+// without a desktop the result is null and the run goes on without it.
 HWND createBackgroundWindow(HINSTANCE instance, HWND parent);
 
 LRESULT CALLBACK backgroundWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -108,5 +108,18 @@ class Background(unittest.TestCase):
         self.assertEqual(screen.columns_of(TITLE_COLOUR, range(0, 60)), [])
 
 
+class WithoutADesktop(unittest.TestCase):
+    def test_no_background_is_not_fatal_and_dialogs_answer_minus_one(self):
+        # Headless Wine has no desktop: an automatic run must still get through
+        # start-up, and a dialog that cannot be shown answers -1.
+        cases = [(["language"], ["-1 0"]), (["license", "text"], ["-1"]), (["choosedir", "C:\\Widget"], ["0", "C:\\Widget"])]
+        for args, expected in cases:
+            with self.subTest(args=args), wine.Prefix(gui=False, name="ui") as prefix:
+                run = ProbeRun(prefix, *args)
+                code, lines = run.finish()
+                self.assertEqual(code, 0)
+                self.assertEqual(lines, expected)
+
+
 if __name__ == "__main__":
     unittest.main()
