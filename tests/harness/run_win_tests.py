@@ -1,6 +1,7 @@
 """Runs every GoogleTest case of a Windows test program under Wine, each in
 its own fresh prefix. Suites whose name starts with "Gui" get a virtual
-desktop on $DISPLAY. Prints one line per case and a closing count line."""
+desktop on $DISPLAY; suites whose name starts with "Unprivileged" run as an
+ordinary user. Prints one line per case and a closing count line."""
 
 import os
 import subprocess
@@ -34,7 +35,8 @@ def main():
     passed = failed = 0
     for case in cases:
         gui = case.startswith("Gui")
-        with wine.Prefix(gui=gui, name="wintest") as prefix:
+        unprivileged = case.startswith("Unprivileged")
+        with wine.Prefix(gui=gui, name="wintest", unprivileged=unprivileged) as prefix:
             try:
                 result = prefix.run([program, "--gtest_filter=" + case], timeout=300,
                                     cwd=os.path.dirname(program))

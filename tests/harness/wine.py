@@ -27,11 +27,16 @@ _VIRTUAL_DESKTOP = r'''
 '''
 
 
+# An ordinary user: Wine run as root ignores the read-only attribute for writes.
+UNPRIVILEGED_USER = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+
+
 class Prefix:
     """A fresh copy of the template prefix; `gui` gives it a virtual desktop
-    on $DISPLAY (which must then be set)."""
+    on $DISPLAY (which must then be set); `unprivileged` runs its programs as
+    an ordinary user who owns the copy."""
 
-    def __init__(self, gui=False, name="case"):
+    def __init__(self, gui=False, name="case", unprivileged=False):
         self.gui = gui
         cases = os.path.join(os.path.dirname(os.path.abspath(TEMPLATE)), "cases")
         os.makedirs(cases, exist_ok=True)
@@ -48,6 +53,15 @@ class Prefix:
         if not gui:
             self.env.pop("DISPLAY", None)
         self._started = []
+        self._as_user = []
+        self._tmpdir = None
+        if unprivileged:
+            # The user needs its own home and server directory as well.
+            self._tmpdir = self.path + ".tmp"
+            os.makedirs(self._tmpdir)
+            subprocess.run(["chown", "-R", "65534:65534", self.path, self._tmpdir], check=True)
+            self.env.update(HOME=self.path, TMPDIR=self._tmpdir)
+            self._as_user = UNPRIVILEGED_USER
 
     def __enter__(self):
         return self
@@ -70,7 +84,7 @@ class Prefix:
         Output goes through files, not pipes: Wine's helper processes inherit
         the handles and outlive the program, so a pipe would never close."""
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            process = subprocess.run(["wine"] + list(args), env=self.env, cwd=cwd, stdin=subprocess.DEVNULL,
+            process = subprocess.run(self._as_user + ["wine"] + list(args), env=self.env, cwd=cwd, stdin=subprocess.DEVNULL,
                                      stdout=out, stderr=err, timeout=timeout)
             out.seek(0)
             err.seek(0)
@@ -80,7 +94,7 @@ class Prefix:
 
     def start(self, args, cwd=None):
         """Starts `wine args...` without waiting; returns the Popen (output discarded)."""
-        process = subprocess.Popen(["wine"] + list(args), env=self.env, cwd=cwd, stdin=subprocess.DEVNULL,
+        process = subprocess.Popen(self._as_user + ["wine"] + list(args), env=self.env, cwd=cwd, stdin=subprocess.DEVNULL,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self._started.append(process)
         return process
@@ -126,7 +140,7 @@ class Prefix:
 
     def close(self):
         # Ends this prefix's server and every program in it, then drops the copy.
-        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+        subprocess.run(self._as_user + ["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
         for process in self._started:
             try:
@@ -134,9 +148,11 @@ class Prefix:
             except subprocess.TimeoutExpired:
                 process.kill()
                 process.wait()
-        subprocess.run(["wineserver", "-w"], env=self.env, stdout=subprocess.DEVNULL,
+        subprocess.run(self._as_user + ["wineserver", "-w"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=30)
         shutil.rmtree(self.path, ignore_errors=True)
+        if self._tmpdir:
+            shutil.rmtree(self._tmpdir, ignore_errors=True)
 
 
 def unescape(text):
