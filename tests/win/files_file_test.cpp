@@ -378,6 +378,27 @@ TEST(WholeFile, ReadWriteAppendAndSize) {
     EXPECT_FALSE(appendText(missing.c_str(), "x"));
 }
 
+// Another program empties and refills the file while it is read: the block
+// may come out shorter than the size seen first, but never holds bytes that
+// were not read (the block starts out full of 'Z' to show any left over).
+TEST(WholeFile, ReadWholeFileKeepsOnlyTheBytesRead) {
+    std::string folder = scratchFolder();
+    std::string path = folder + "\\changing.bin";
+    std::string signal = folder + "\\resizing.signal";
+    HANDLE resizer = startProgram("\"" + besideTestProgram("resize_file.exe") + "\" \"" + path + "\" \"" + signal + "\"");
+    ASSERT_NE(resizer, nullptr);
+    for (int i = 0; i < 200 && !exists(signal); ++i) Sleep(50);
+    ASSERT_TRUE(exists(signal)) << "the helper did not start resizing";
+    int leftOver = 0;
+    for (int i = 0; i < 400; ++i) {
+        String block(std::string(300 * 1024, 'Z').c_str());
+        ASSERT_TRUE(readWholeFile(path.c_str(), block));
+        if (block.findChar('Z') >= 0) ++leftOver;
+    }
+    finishProgram(resizer);
+    EXPECT_EQ(leftOver, 0);
+}
+
 TEST(WholeFile, IsFileWritableAsksAndNeverCreates) {
     std::string folder = scratchFolder();
     std::string path = folder + "\\in-use.dat";
