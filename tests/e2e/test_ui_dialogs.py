@@ -141,6 +141,30 @@ class ChooseDirectory(unittest.TestCase):
                 self.assertEqual(code, 0)
                 self.assertEqual(lines, expected)
 
+    def test_folder_browser_opens_at_the_typed_folder(self):
+        # The browser starts at the edit field's text; OK puts the folder's
+        # full path (as the shell spells it) into the field, Cancel leaves it.
+        cases = [
+            ("c:\\WINDOWS\\system32", "OK", "C:\\windows\\system32"),
+            ("C:\\users", "OK", "C:\\users"),
+            ("c:\\WINDOWS\\system32", "Cancel", "c:\\WINDOWS\\system32"),
+        ]
+        for typed, button, expected in cases:
+            with self.subTest(typed=typed, button=button), gui_prefix() as prefix:
+                run = ProbeRun(prefix, "choosedir", self.INITIAL)
+                run.driver("wait", CHOOSE_DIR, 20000, "settext", CHOOSE_DIR, 1015, typed,
+                           "press", CHOOSE_DIR, "#1013")
+                browser = run.texts("Browse for Folder")
+                self.assertIn("Choose the folder for Widget:", browser.values())
+                if button == "OK" and typed.startswith("C:"):
+                    prefix.screenshot("ui-folder-browser")
+                run.driver("sleep", 300, "press", "Browse for Folder", button, "gone", "Browse for Folder", 5000)
+                self.assertEqual(run.texts(CHOOSE_DIR)[1015], expected)
+                run.driver("press", CHOOSE_DIR, "#1001")
+                code, lines = run.finish()
+                self.assertEqual(code, 0)
+                self.assertEqual(lines, ["1", expected])
+
     def test_typing_stops_at_259_characters(self):
         with gui_prefix() as prefix:
             run = ProbeRun(prefix, "choosedir", "")
