@@ -12,7 +12,6 @@ const DWORD RetryDelayMs = 500;
 // Fixed numbers of the consistency reports of this module.
 const int CheckPopWithoutPush = 417;
 const int CheckInvalidHandle = 418;
-const int CheckTooManyPositions = 419;
 
 DWORD creationRule(uint32_t flags) {
     static const DWORD rules[4] = {OPEN_ALWAYS, OPEN_EXISTING, CREATE_NEW, CREATE_ALWAYS};
@@ -127,7 +126,7 @@ void File::close() {
         CloseHandle(handle_);
         handle_ = nullptr;
     }
-    savedPositions_ = 0;
+    positions_.clear();
     mirror_.reset();
     dirty_ = false;
     canRead_ = canWrite_ = false;
@@ -275,9 +274,8 @@ int32_t File::size() {
 }
 
 int32_t File::pushPosition() {
-    if (savedPositions_ == MaxSavedPositions) reportConsistencyFailure("gfile", CheckTooManyPositions);
     int32_t position = tell();
-    positions_[savedPositions_++] = position;
+    positions_.push(position);
     return position;
 }
 
@@ -288,8 +286,8 @@ int32_t File::pushPositionAndSeek(int32_t position) {
 }
 
 int32_t File::popPosition() {
-    if (savedPositions_ == 0) reportConsistencyFailure("gfile", CheckPopWithoutPush);
-    int32_t position = positions_[--savedPositions_];
+    if (positions_.isEmpty()) reportConsistencyFailure("gfile", CheckPopWithoutPush);
+    int32_t position = positions_.pop();
     seek(position);
     return position;
 }

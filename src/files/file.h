@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "core/date_time.h"
+#include "core/list.h"
 #include "core/memory_stream.h"
 #include "core/str.h"
 #include "files/win32.h"
@@ -91,12 +92,9 @@ private:
     bool loadMirror();
     void writeBackMirror();
 
-    static const int MaxSavedPositions = 32;
-
     HANDLE handle_ = nullptr;
     String name_;
-    int32_t positions_[MaxSavedPositions] = {};
-    int savedPositions_ = 0;
+    Stack<int32_t> positions_;
     MemoryStream mirror_;
     bool inMemory_ = false;
     bool dirty_ = false;

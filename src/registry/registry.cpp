@@ -12,8 +12,8 @@ namespace {
 
 HKEY theCurrentKey = nullptr;
 String theCurrentKeyPath;
-GrowableStack<HKEY> keyStack;
-GrowableStack<String> keyPathStack;
+Stack<HKEY> keyStack;
+Stack<String> keyPathStack;
 
 const int FirstQueryBufferSize = 32;
 const int SubkeyNameBufferSize = 199;
@@ -80,8 +80,8 @@ int openSoftwareKey(const char* path, bool perUser, unsigned flags) {
 
 void closeKey() {
     if (theCurrentKey) RegCloseKey(theCurrentKey);
-    theCurrentKey = keyStack.pop("HKEY");
-    theCurrentKeyPath = keyPathStack.pop("String");
+    theCurrentKey = keyStack.pop();
+    theCurrentKeyPath = keyPathStack.pop();
 }
 
 bool keyExists(HKEY root, const char* subkey) {
@@ -229,7 +229,7 @@ int listSubkeys(NameList& names) {
             SetLastError(result == ERROR_NO_MORE_ITEMS ? 0 : static_cast<DWORD>(result));
             return count;
         }
-        names.push(String(name, static_cast<int>(length)));
+        names.append(String(name, static_cast<int>(length)));
         ++count;
     }
 }
@@ -242,7 +242,8 @@ bool deleteSubkey(const char* name, unsigned flags) {
     } else {
         NameList subkeys;
         listSubkeys(subkeys);
-        for (int i = 0; i < subkeys.count(); ++i) deleteSubkey(subkeys.at(i).cStr(), flags);
+        Iterator it;
+        for (String* subkey = subkeys.first(it); subkey; subkey = subkeys.next(it)) deleteSubkey(subkey->cStr(), flags);
         closeKey();
     }
     LONG result = RegDeleteKeyA(theCurrentKey, name);

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
+#include "core/list.h"
 #include "core/str.h"
 #include "files/win32.h"
-#include "registry/growable_stack.h"
 
 enum RegistryFlags : unsigned {
     RegFlagRequired = 0x02,       // reading: a missing value is fatal
@@ -24,7 +24,7 @@ struct RegistryValue {
     String text;
 };
 
-using NameList = GrowableStack<String>;
+using NameList = List<String>;
 
 // The key that value operations use (none at start), and its display path
 // ("HKEY_LOCAL_MACHINE\Software\Maker\", always ending in a backslash).

@@ -68,7 +68,7 @@ TEST_F(Registry, AFailedOpenChangesNothing) {
     EXPECT_FALSE(softwareKeyExists("QpTest\\Missing", false));
     closeKey();
     // One close too many is a programming error, never a silent return.
-    EXPECT_EQ(captureFatal([] { closeKey(); }), "Stack<HKEY>::pop");
+    EXPECT_EQ(captureFatal([] { closeKey(); }), "Stack<HKEY__*>::pop");
 }
 
 TEST_F(Registry, TypedReadsConvertBetweenNumbersAndTexts) {
@@ -182,7 +182,8 @@ TEST_F(Registry, ListsSubkeysAndTellsEmptiness) {
     EXPECT_EQ(listSubkeys(names), 3);
     ASSERT_EQ(names.count(), 3);
     std::vector<std::string> listed;
-    for (int i = 0; i < names.count(); ++i) listed.push_back(text(names.at(i)));
+    Iterator it;
+    for (String* name = names.first(it); name; name = names.next(it)) listed.push_back(text(*name));
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(listed, std::vector<std::string>({"Alpha", "Beta", "Gamma"}));
     EXPECT_EQ(GetLastError(), 0u);
