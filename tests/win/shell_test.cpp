@@ -235,6 +235,30 @@ TEST(Shortcuts, FailWhenTheLinkCannotBeWrittenWhereAsked) {
     EXPECT_EQ(entryCount(longFolder), 0);
 }
 
+TEST(Shortcuts, WithoutAShellLinkClassNothingIsMadeAndComIsReleased) {
+    std::string folder = scratchFolder();
+    const char* server = "CLSID\\{00021401-0000-0000-C000-000000000046}\\InprocServer32";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, server, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    char library[MAX_PATH] = {};
+    DWORD size = sizeof library;
+    ASSERT_EQ(RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(library), &size), ERROR_SUCCESS);
+    const char missing[] = "qp-no-such-library.dll";
+    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(missing), sizeof missing);
+
+    String linkPath((folder + "\\Tool").c_str());
+    bool created = createShortcut(linkPath, "C:\\windows\\notepad.exe", nullptr, nullptr);
+    // COM was left as it was found: initialising now is the first time again.
+    HRESULT again = CoInitialize(nullptr);
+    CoUninitialize();
+    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(library), size);
+    RegCloseKey(key);
+
+    EXPECT_FALSE(created);
+    EXPECT_EQ(again, S_OK);
+    EXPECT_EQ(entryCount(folder), 0);
+}
+
 TEST(FileVersion, OnlyTheUsEnglishMultilingualBlockCounts) {
     struct Case {
         std::string path;
