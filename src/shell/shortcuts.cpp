@@ -14,16 +14,11 @@ const int WideLinkPathSize = 260;
 
 // Saves the link; a path that does not fit the system's 260 characters fails
 // instead of being cut to another (possibly existing) file name.
-bool saveLink(IShellLinkA* link, const String& linkPath) {
-    IPersistFile* persist = nullptr;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) return false;
+bool saveLink(IPersistFile* persist, const String& linkPath) {
     WCHAR widePath[WideLinkPathSize] = {};
-    int converted = linkPath.isEmpty() ? 0
-                                       : MultiByteToWideChar(CP_ACP, 0, linkPath.cStr(), linkPath.length(), widePath,
-                                                             WideLinkPathSize);
-    bool saved = converted > 0 && converted < WideLinkPathSize && persist->Save(widePath, TRUE) == S_OK;
-    persist->Release();
-    return saved;
+    int converted =
+        MultiByteToWideChar(CP_ACP, 0, linkPath.cStr(), linkPath.length(), widePath, WideLinkPathSize);
+    return converted > 0 && converted < WideLinkPathSize && persist->Save(widePath, TRUE) == S_OK;
 }
 
 bool shortcutIn(const String& folder, const char* name, const char* target, const char* arguments,
@@ -52,9 +47,14 @@ bool createShortcut(String& linkPath, const char* target, const char* arguments,
     link->SetIconLocation(target, 0);  // the target's first icon
     if (arguments) link->SetArguments(arguments);
     if (workingDirectory) link->SetWorkingDirectory(workingDirectory);
-    addLinkSuffix(linkPath);
-    createDirectoryTree(directoryOf(linkPath).cStr());
-    bool saved = saveLink(link, linkPath);
+    bool saved = false;
+    IPersistFile* persist = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
+        addLinkSuffix(linkPath);
+        createDirectoryTree(directoryOf(linkPath).cStr());
+        saved = saveLink(persist, linkPath);
+        persist->Release();
+    }
     link->Release();
     CoUninitialize();
     return saved;
