@@ -22,16 +22,38 @@ int presizeFor(int32_t hint, int tokensLength) {
     return size < MaxExpandedLength ? int(size) : MaxExpandedLength;
 }
 
+#if defined(__GNUC__)
+#define QP_LIKELY(x) __builtin_expect(!!(x), 1)
+#else
+#define QP_LIKELY(x) (x)
+#endif
+
+inline void copy16(unsigned char* dst, const unsigned char* src) {
+    unsigned char chunk[16];
+    std::memcpy(chunk, src, 16);
+    std::memcpy(dst, chunk, 16);
+}
+
 // Copies n bytes in 16-byte chunks, each loaded before it is stored; may
 // read and write up to 15 bytes past n (the callers check the room). Chunks
 // are safe for back-references: every source byte that matters lies before
 // dst, so a store never changes a byte that a later chunk still needs.
+// Long copies have no overlap at all and go to memcpy.
 inline void chunkCopy(unsigned char* dst, const unsigned char* src, int n) {
-    unsigned char chunk[16];
-    for (int i = 0; i < n; i += 16) {
-        std::memcpy(chunk, src + i, 16);
-        std::memcpy(dst + i, chunk, 16);
+    if (QP_LIKELY(n <= 16)) {
+        copy16(dst, src);
+    } else if (n <= 48) {
+        for (int i = 0; i < n; i += 16) copy16(dst + i, src + i);
+    } else {
+        std::memcpy(dst, src, size_t(n));
     }
+}
+
+// Fills n bytes in 16-byte chunks; may write up to 15 bytes past n.
+inline void chunkFill(unsigned char* dst, unsigned char value, int n) {
+    unsigned char chunk[16];
+    std::memset(chunk, value, 16);
+    for (int i = 0; i < n; i += 16) std::memcpy(dst + i, chunk, 16);
 }
 
 }  // namespace
@@ -58,6 +80,18 @@ char* ExpansionOutput::release() {
     return p;
 }
 
+namespace {
+
+// The slow part of the room check: grows the output for n more bytes at
+// position, or refuses past MaxExpandedLength.
+bool growForMore(ExpansionOutput& out, int64_t position, int n) {
+    if (position + n > MaxExpandedLength) return false;
+    out.growTo(int(position + n));
+    return true;
+}
+
+}  // namespace
+
 int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) {
     const unsigned char* ip = tokens;
     const unsigned char* const iend = tokens + (length > 0 ? length : 0);
@@ -69,10 +103,9 @@ int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) 
     // MaxExpandedLength. With n bytes of room, the output's slack takes the
     // chunks' overshoot, so writes never need a check of their own.
     auto makeRoom = [&](int n) -> bool {
-        if (oend - op >= n) return true;
+        if (QP_LIKELY(oend - op >= n)) return true;
         int64_t position = op - base;
-        if (position + n > MaxExpandedLength) return false;
-        out.growTo(int(position + n));
+        if (!growForMore(out, position, n)) return false;
         base = reinterpret_cast<unsigned char*>(out.bytes());
         op = base + position;
         oend = base + out.capacity();
@@ -80,55 +113,61 @@ int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) 
     };
 
     while (ip < iend) {
-        const unsigned control = *ip++;
-        const int n = int(control & 0x3F);
-        switch (control >> 6) {
-        case 0: {  // run: one value, n + 3 times
-            if (ip >= iend || !makeRoom(n + 3)) return -1;
-            std::memset(op, *ip++, size_t(n) + 3);
-            op += n + 3;
-            break;
-        }
-        case 1:    // short literal: n bytes
-        case 2: {  // long literal: n | h << 6 bytes
-            int count = n;
+        unsigned control = *ip++;
+        if (control < 0xC0) {
+            if (control < 0x40) {  // run: one value, n + 3 times
+                const int count = int(control) + 3;
+                if (ip >= iend || !makeRoom(count)) return -1;
+                chunkFill(op, *ip++, count);
+                op += count;
+                continue;
+            }
+            // literal: short n bytes, long n | h << 6 bytes
+            int count = int(control & 0x3F);
             if (control & 0x80) {
                 if (ip >= iend) return -1;
                 count |= int(*ip++) << 6;
             }
             if (iend - ip < count || !makeRoom(count)) return -1;
-            if (iend - ip >= count + 15)
+            if (QP_LIKELY(iend - ip >= count + 15))
                 chunkCopy(op, ip, count);
             else
                 std::memcpy(op, ip, size_t(count));
             op += count;
             ip += count;
-            break;
+            // A back-reference nearly always follows a literal: going
+            // straight to it spares a hard-to-predict branch at the top.
+            if (ip >= iend || *ip < 0xC0) continue;
+            control = *ip++;
         }
-        default: {  // back-reference
-            const int extra = ((control & 0x1F) == 0 ? 2 : 0) + 2 + ((control & 0x20) ? 1 : 0);
+        // back-reference
+        int len = int(control & 0x1F);
+        int distance;
+        if (QP_LIKELY(len != 0 && control < 0xE0)) {  // the common form: 5-bit length, 16-bit distance
+            if (iend - ip < 2) return -1;
+            distance = ip[0] | ip[1] << 8;
+            ip += 2;
+        } else {
+            const int extra = (len == 0 ? 2 : 0) + 2 + (control >= 0xE0 ? 1 : 0);
             if (iend - ip < extra) return -1;
-            int64_t len = control & 0x1F;
             if (len == 0) {
                 len = ip[0] | ip[1] << 8;
                 ip += 2;
             }
-            int64_t distance = ip[0] | ip[1] << 8;
+            distance = ip[0] | ip[1] << 8;
             ip += 2;
-            if (control & 0x20) distance |= int64_t(*ip++) << 16;
-            len += 3;
-            distance += 4;
-            // The source must lie wholly before the output position: it
-            // starts inside the output and does not reach the position.
-            if (distance > op - base || len > distance) break;
-            if (!makeRoom(int(len))) return -1;
-            // Chunks may run 15 bytes past len: into the output's slack, and
-            // on the source side no further than op + 15, still inside it.
-            chunkCopy(op, op - distance, int(len));
-            op += len;
-            break;
+            if (control >= 0xE0) distance |= *ip++ << 16;
         }
-        }
+        len += 3;
+        distance += 4;
+        // The source must lie wholly before the output position: it starts
+        // inside the output and does not reach the position.
+        if (distance > op - base || len > distance) continue;
+        if (!makeRoom(len)) return -1;
+        // Chunks may run 15 bytes past len: into the output's slack, and on
+        // the source side no further than op + 15, still inside it.
+        chunkCopy(op, op - distance, len);
+        op += len;
     }
     return int(op - base);
 }

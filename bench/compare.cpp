@@ -1,0 +1,158 @@
+// Side-by-side figures on one input file: compressed size and compression
+// speed of our levels against LZ4 HC level 12 (in process, the same
+// algorithm as `lz4 -12`), and the speed of ExpandBlock against memcpy and
+// LZ4_decompress_safe. Sizes of the `lz4 -12` and `gzip -9` command-line
+// tools are measured by bench/run.sh and passed in.
+//
+// Usage: compare INPUT IMAGE_OUT LZ4_CLI_SIZE GZIP_SIZE [LEVEL...]
+// Writes the compressed image of the last level to IMAGE_OUT (for the
+// 32-bit run under Wine).
+#include <lz4.h>
+#include <lz4hc.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/expand_block.h"
+#include "core/str.h"
+#include "qpack/compressor.h"
+
+void reportFatalError(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fputc('\n', stderr);
+    std::exit(2);
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Best of several runs: the machine is shared, the minimum is the least disturbed.
+template <class F>
+double bestSeconds(int runs, F&& action) {
+    double best = 1e30;
+    for (int r = 0; r < runs; ++r) {
+        auto start = Clock::now();
+        action();
+        best = std::min(best, secondsSince(start));
+    }
+    return best;
+}
+
+double mbPerSecond(size_t bytes, double seconds) { return double(bytes) / 1e6 / seconds; }
+
+void sizeLine(const char* name, size_t size, size_t input, size_t lz4Size) {
+    std::printf("  %-28s %12zu bytes  %6.2f %% of input  ratio %5.3f  x%.3f of lz4 -12\n", name, size,
+                100.0 * double(size) / double(input), double(input) / double(size),
+                double(size) / double(lz4Size));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 5) {
+        std::fprintf(stderr, "usage: compare INPUT IMAGE_OUT LZ4_CLI_SIZE GZIP_SIZE [LEVEL...]\n");
+        return 2;
+    }
+    std::ifstream in(argv[1], std::ios::binary);
+    std::vector<unsigned char> input((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (input.empty()) {
+        std::fprintf(stderr, "cannot read %s\n", argv[1]);
+        return 2;
+    }
+    const size_t lz4CliSize = std::strtoull(argv[3], nullptr, 10);
+    const size_t gzipSize = std::strtoull(argv[4], nullptr, 10);
+    std::vector<int> levels;
+    for (int i = 5; i < argc; ++i) levels.push_back(std::atoi(argv[i]));
+    if (levels.empty()) levels = {FastestCompressionLevel, DefaultCompressionLevel, BestCompressionLevel};
+    const int n = int(input.size());
+
+    // LZ4 HC 12 in process: its size, its time, and the block its decoder reads.
+    std::vector<char> lz4Block(size_t(LZ4_compressBound(n)));
+    int lz4Size = 0;
+    double lz4Seconds = bestSeconds(1, [&] {
+        lz4Size = LZ4_compress_HC(reinterpret_cast<const char*>(input.data()), lz4Block.data(), n,
+                                  int(lz4Block.size()), 12);
+    });
+    lz4Block.resize(size_t(lz4Size));
+
+    std::printf("input: %s, %zu bytes\n\ncompressed size\n", argv[1], input.size());
+    sizeLine("lz4 -12 (command line)", lz4CliSize, input.size(), lz4CliSize);
+    sizeLine("gzip -9 (command line)", gzipSize, input.size(), lz4CliSize);
+    sizeLine("LZ4 HC 12 (one block)", size_t(lz4Size), input.size(), lz4CliSize);
+
+    std::vector<unsigned char> image;
+    std::vector<double> levelSeconds;
+    for (int level : levels) {
+        levelSeconds.push_back(bestSeconds(1, [&] { image = compressImage(input.data(), input.size(), level); }));
+        std::string name = "ours, level " + std::to_string(level);
+        if (level == DefaultCompressionLevel) name += " (default)";
+        sizeLine(name.c_str(), image.size(), input.size(), lz4CliSize);
+    }
+
+    std::printf("\ncompression speed (one run each)\n");
+    std::printf("  %-28s %8.2f s  %7.1f MB/s\n", "LZ4 HC 12", lz4Seconds, mbPerSecond(input.size(), lz4Seconds));
+    for (size_t k = 0; k < levels.size(); ++k)
+        std::printf("  ours, level %-16d %8.2f s  %7.1f MB/s  x%.2f the speed of LZ4 HC 12\n", levels[k],
+                    levelSeconds[k], mbPerSecond(input.size(), levelSeconds[k]), lz4Seconds / levelSeconds[k]);
+
+    // Decoding into reused, already touched buffers, so that every decoder
+    // pays the same for memory; ExpandBlock itself also once as the program
+    // calls it (a fresh output each time).
+    const int runs = 5;
+    std::vector<char> target(input.size() + 64);
+    std::memset(target.data(), 0, target.size());
+    double memcpySeconds = bestSeconds(runs, [&] { std::memcpy(target.data(), input.data(), input.size()); });
+
+    double lz4DecodeSeconds = bestSeconds(runs, [&] {
+        int got = LZ4_decompress_safe(lz4Block.data(), target.data(), lz4Size, n);
+        if (got != n) reportFatalError("LZ4_decompress_safe gave %d", got);
+    });
+
+    ExpansionOutput out(n);
+    std::memset(out.bytes(), 0, size_t(n));
+    const unsigned char* tokens = image.data() + CompressedImageHeadSize;
+    const int tokensLength = int(image.size()) - CompressedImageHeadSize;
+    int got = expandTokens(tokens, tokensLength, out);
+    if (got != n || std::memcmp(out.bytes(), input.data(), input.size()) != 0)
+        reportFatalError("expansion gave %d bytes, or different ones", got);
+    double expandSeconds = bestSeconds(runs, [&] { expandTokens(tokens, tokensLength, out); });
+
+    double blockSeconds = 1e30;
+    for (int r = 0; r < runs; ++r) {
+        String block(reinterpret_cast<const char*>(image.data()), int(image.size()));
+        auto start = Clock::now();
+        bool expanded = ExpandBlock(block);
+        blockSeconds = std::min(blockSeconds, secondsSince(start));
+        if (!expanded || block.length() != n) reportFatalError("ExpandBlock failed");
+    }
+
+    std::printf("\ndecoding speed (best of %d, output %zu bytes)\n", runs, input.size());
+    std::printf("  %-38s %8.1f MB/s  1.000 of memcpy\n", "memcpy", mbPerSecond(input.size(), memcpySeconds));
+    std::printf("  %-38s %8.1f MB/s  %5.3f of memcpy\n", "LZ4_decompress_safe (LZ4 HC 12 data)",
+                mbPerSecond(input.size(), lz4DecodeSeconds), memcpySeconds / lz4DecodeSeconds);
+    std::printf("  %-38s %8.1f MB/s  %5.3f of memcpy  (x%.2f LZ4_decompress_safe)\n",
+                "expandTokens, reused output", mbPerSecond(input.size(), expandSeconds),
+                memcpySeconds / expandSeconds, lz4DecodeSeconds / expandSeconds);
+    std::printf("  %-38s %8.1f MB/s  %5.3f of memcpy  (x%.2f LZ4_decompress_safe)\n",
+                "ExpandBlock, fresh output", mbPerSecond(input.size(), blockSeconds),
+                memcpySeconds / blockSeconds, lz4DecodeSeconds / blockSeconds);
+
+    std::ofstream(argv[2], std::ios::binary).write(reinterpret_cast<const char*>(image.data()), long(image.size()));
+    return 0;
+}
