@@ -1,5 +1,6 @@
 #include "installer/startup.h"
 
+#include "files/file_date_time.h"
 #include "installer/archive_reader.h"
 #include "installer/command_line.h"
 #include "installer/own_file.h"
@@ -21,6 +22,7 @@ String expandedCommandInterpreter() {
 }  // namespace
 
 void runProgram(HINSTANCE instance, const char* commandLine) {
+    localClock = readWindowsLocalTime;
     commandInterpreter = expandedCommandInterpreter();
     instanceHandle = instance;
     // The background stands behind every box that follows, usage errors included.
