@@ -1,5 +1,5 @@
 // The Windows side of PackedBitmap: ".BMP" files and painting.
-#include "files/win32.h"
+#include "files/file.h"
 #include "ui/packed_bitmap.h"
 
 namespace {
@@ -19,32 +19,19 @@ void put32(unsigned char* p, uint32_t v) {
 
 bool PackedBitmap::loadFromFile(const char* path) {
     clear();
-    if (!path) return false;
+    File file;
     // Read and write access, shared: a read-only file is refused.
-    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    if (!path || !file.openExisting(path, true, true, false)) return false;
     unsigned char header[FileHeaderSize];
-    DWORD got = 0;
-    bool ok = ReadFile(file, header, FileHeaderSize, &got, nullptr) && got == FileHeaderSize && header[0] == 'B' &&
-              header[1] == 'M';
-    if (ok) {
-        // The size field is only a claim: never size the block beyond what
-        // the file holds, so a damaged header cannot ask for gigabytes.
-        uint32_t claimed = u32At(header + 2);
-        DWORD fileSize = GetFileSize(file, nullptr);
-        uint32_t available = fileSize == INVALID_FILE_SIZE || fileSize < FileHeaderSize ? 0 : fileSize - FileHeaderSize;
-        uint32_t count = claimed > FileHeaderSize ? claimed - FileHeaderSize : 0;
-        if (count > available) count = available;
-        ok = count > 0;
-        if (ok) {
-            block_.setLength(static_cast<int>(count));
-            ok = ReadFile(file, block_.data(), count, &got, nullptr) != 0;
-            if (ok) block_.setLength(static_cast<int>(got));
-        }
-    }
-    CloseHandle(file);
-    if (!ok) {
+    if (!file.readBlock(header, FileHeaderSize) || header[0] != 'B' || header[1] != 'M') return false;
+    // The size field is only a claim: never size the block beyond what the
+    // file holds, so a damaged header cannot ask for gigabytes.
+    uint32_t claimed = u32At(header + 2);
+    int32_t available = file.size() - FileHeaderSize;
+    uint32_t count = claimed > FileHeaderSize ? claimed - FileHeaderSize : 0;
+    if (available < 1 || count < 1) return false;
+    if (count > static_cast<uint32_t>(available)) count = static_cast<uint32_t>(available);
+    if (!file.readBytes(block_, FileHeaderSize, static_cast<int>(count))) {
         clear();
         return false;
     }
@@ -52,16 +39,14 @@ bool PackedBitmap::loadFromFile(const char* path) {
 }
 
 bool PackedBitmap::saveToFile(const char* path) const {
-    if (!path) return false;
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    File file;
+    if (!path || !file.create(path, true)) return false;
     unsigned char header[FileHeaderSize] = {'B', 'M'};
     put32(header + 2, static_cast<uint32_t>(block_.length() + FileHeaderSize));
     put32(header + 10, static_cast<uint32_t>(bitsOffset_ + FileHeaderSize));
-    DWORD written = 0;
-    WriteFile(file, header, FileHeaderSize, &written, nullptr);
-    if (block_.length() > 0) WriteFile(file, block_.cStr(), static_cast<DWORD>(block_.length()), &written, nullptr);
-    CloseHandle(file);
+    // Write errors are not reported: the picture is a nicety for the uninstaller.
+    file.write(header, FileHeaderSize);
+    file.writeString(block_);
     return true;
 }
 

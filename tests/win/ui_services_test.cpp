@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "files/file_attributes.h"
 #include "files/win32.h"
 #include "ui/ini_file.h"
 #include "ui/link_library.h"
@@ -117,6 +118,19 @@ TEST(UiPackedBitmapFile, DamagedFilesAreRefusedOrReadOnlyAsFarAsTheyGo) {
     PackedBitmap missing;
     EXPECT_FALSE(missing.loadFromFile(tempPath("no such file.bmp").c_str()));
     EXPECT_FALSE(missing.loadFromFile(nullptr));
+}
+
+// Run as an ordinary user by the harness: as root Wine ignores the attribute.
+TEST(UnprivilegedUiPackedBitmap, ReadOnlyFileIsRefusedBecauseItAsksForWriteAccess) {
+    std::vector<unsigned char> block = smallBitmap();
+    std::string path = tempPath("locked.bmp");
+    writeBytes(path, withFileHeader(block, static_cast<uint32_t>(block.size() + 14)));
+    ASSERT_TRUE(setReadOnly(path.c_str(), true));
+    PackedBitmap bitmap;
+    EXPECT_FALSE(bitmap.loadFromFile(path.c_str()));
+    EXPECT_TRUE(bitmap.isEmpty());
+    ASSERT_TRUE(setReadOnly(path.c_str(), false));
+    EXPECT_TRUE(bitmap.loadFromFile(path.c_str()));
 }
 
 TEST(UiServices, WriteIniStringToAFileOrToWinIni) {
