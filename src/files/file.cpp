@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/fatal.h"
+#include "files/file_date_time.h"
 #include "files/path_text.h"
 #include "files/system_error.h"
 
@@ -294,26 +295,14 @@ int32_t File::popPosition() {
 
 bool File::getTime(FileDateTime* out) {
     if (!out || !handle_) return false;
-    FILETIME written, local;
-    SYSTEMTIME parts;
-    if (!GetFileTime(handle_, nullptr, nullptr, &written) || !FileTimeToLocalFileTime(&written, &local) ||
-        !FileTimeToSystemTime(&local, &parts))
-        return false;
-    *out = FileDateTime(parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute, parts.wSecond);
-    return true;
+    FILETIME written;
+    return GetFileTime(handle_, nullptr, nullptr, &written) && fromUtcFileTime(*out, &written);
 }
 
 bool File::setTime(const FileDateTime& time) {
     if (!handle_) return false;
-    SYSTEMTIME parts = {};
-    parts.wYear = static_cast<WORD>(time.year);
-    parts.wMonth = static_cast<WORD>(time.month);
-    parts.wDay = static_cast<WORD>(time.day);
-    parts.wHour = static_cast<WORD>(time.hour);
-    parts.wMinute = static_cast<WORD>(time.minute);
-    parts.wSecond = static_cast<WORD>(time.second);
     FILETIME local, universal;
-    if (!SystemTimeToFileTime(&parts, &local) || !LocalFileTimeToFileTime(&local, &universal)) return false;
+    if (!toFileTime(time, &local) || !LocalFileTimeToFileTime(&local, &universal)) return false;
     // A changed mirror is written now: writing it at close would move the time.
     writeBackMirror();
     flush();

@@ -327,6 +327,13 @@ TEST(FileTime, SetTimeSurvivesClose) {
         expectSameTime(timeOf(path), wanted);
         EXPECT_EQ(fileBytes(path).size(), data.size());
     }
+    // A day the month does not have sets nothing.
+    File file;
+    ASSERT_TRUE(file.openReadWrite((folder + "\\direct.bin").c_str(), false));
+    EXPECT_FALSE(file.setTime(FileDateTime(2001, 2, 29, 4, 5, 6)));
+    file.close();
+    expectSameTime(timeOf(folder + "\\direct.bin"), wanted);
+
     File closed;
     FileDateTime time;
     EXPECT_FALSE(closed.getTime(&time));
