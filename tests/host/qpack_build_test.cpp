@@ -226,4 +226,18 @@ TEST_F(QpackBuild, MissingMessagesFallBackToEnglishWithAWarning) {
     EXPECT_NE(report.find("message.49.1: \"&Cancel\""), std::string::npos);
 }
 
+TEST(QpackProjectDocument, ExampleInTheDocumentIsTheExampleProject) {
+    auto readText = [](const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    std::string doc = readText(fs::path(QP_SOURCE_DIR) / "docs" / "project-format.md");
+    size_t start = doc.find("```ini\n");
+    ASSERT_NE(start, std::string::npos);
+    start += 7;
+    size_t end = doc.find("```", start);
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_EQ(doc.substr(start, end - start), readText(fs::path(QP_SOURCE_DIR) / "examples" / "project" / "example.qpp"));
+}
+
 }  // namespace
