@@ -1,13 +1,21 @@
-"""The demo: starts the bare stub under Wine, reads its box, presses OK."""
+"""The demo: the bare stub explains itself; then qpack builds the example
+project into an installer, `qpack inspect` shows what it holds, and the
+installer runs under Wine, reads its archive header and ends."""
 
 import os
+import shutil
+import subprocess
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "harness"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "harness"))
 import wine  # noqa: E402
 
+QPACK = os.path.join(wine.BUILD_HOST, "tools", "qpack", "qpack")
+PROJECT = os.path.join(HERE, "project", "example.qpp")
 
-def main():
+
+def bare_stub():
     size = os.path.getsize(wine.STUB)
     print(f"stub: {wine.STUB} ({size} bytes)")
     with wine.Prefix(gui=True, name="demo") as prefix:
@@ -23,5 +31,31 @@ def main():
     print(f"exit code: {code}")
 
 
+def example_installer():
+    out = os.path.join(wine.ROOT, "build", "demo")
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    setup = os.path.join(out, "Setup.exe")
+    print(f"\n$ qpack build {os.path.relpath(PROJECT, wine.ROOT)} -o {os.path.relpath(setup, wine.ROOT)}")
+    built = subprocess.run([QPACK, "build", PROJECT, "-o", setup, "--stub", wine.STUB],
+                           capture_output=True, text=True)
+    print(built.stdout + built.stderr, end="")
+    if built.returncode != 0:
+        sys.exit(built.returncode)
+    print(f"\n$ qpack inspect {os.path.relpath(setup, wine.ROOT)}")
+    inspected = subprocess.run([QPACK, "inspect", setup], capture_output=True, text=True)
+    print(inspected.stdout, end="")
+    print(f"(inspect exit code {inspected.returncode})")
+    for args in (["/a"], []):
+        with wine.Prefix(gui=True, name="demo") as prefix:
+            shutil.copy(setup, prefix.drive_c)
+            process = prefix.start([os.path.join(prefix.drive_c, "Setup.exe")] + args)
+            code = prefix.wait(process)
+            shared = prefix.host_path("C:\\Program Files\\Common Files\\Quillpack Examples")
+            print(f"\nSetup.exe {' '.join(args)}: exit code {code} (0: the archive header was read); "
+                  f"shared folder created: {os.path.isdir(shared)}")
+
+
 if __name__ == "__main__":
-    main()
+    bare_stub()
+    example_installer()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The main job: builds the stub and the builder, then runs the bare stub
-# under Wine on a virtual display and shows what it says.
+# The main job: builds the stub and the builder, runs the bare stub under
+# Wine on a virtual display, then builds the example project with qpack,
+# prints what `qpack inspect` reads from it, and runs that installer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
