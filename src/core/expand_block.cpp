@@ -129,7 +129,7 @@ int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) 
                 count |= int(*ip++) << 6;
             }
             if (iend - ip < count || !makeRoom(count)) return -1;
-            if (QP_LIKELY(iend - ip >= count + 15))
+            if (QP_LIKELY(iend - ip >= count + 16))  // a chunk is read even for 0 bytes
                 chunkCopy(op, ip, count);
             else
                 std::memcpy(op, ip, size_t(count));

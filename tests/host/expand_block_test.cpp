@@ -117,7 +117,7 @@ std::optional<std::string> expandSlowly(const std::string& tokens) {
 // Runs the token stream from an exactly sized heap copy, so that ASan sees
 // any read past its end (a String keeps spare bytes behind its length).
 int expandExactCopy(const std::string& tokens, std::string& result) {
-    std::unique_ptr<unsigned char[]> copy(new unsigned char[tokens.size() + 1]);
+    std::unique_ptr<unsigned char[]> copy(new unsigned char[tokens.size()]);
     std::memcpy(copy.get(), tokens.data(), tokens.size());
     ExpansionOutput out(0);
     int produced = expandTokens(copy.get(), int(tokens.size()), out);
@@ -159,6 +159,8 @@ TEST(ExpandBlock, EachTokenKindProducesItsBytes) {
         {"longest run", bytes({0x3F, 0x7E}), std::string(66, '~')},
         {"run of NUL bytes", bytes({0x05, 0x00}), std::string(8, '\0')},
         {"empty short literal", bytes({0x40}), ""},
+        {"empty short literal with 15 token bytes after it", bytes({0x40}) + literal("fourteen bytes"),
+         "fourteen bytes"},
         {"short literal", bytes({0x43}) + "xyz", "xyz"},
         {"longest short literal", bytes({0x7F}) + s63, s63},
         {"long literal 0x81 0x01 is 65 bytes", bytes({0x81, 0x01}) + s65, s65},

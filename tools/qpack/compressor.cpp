@@ -348,7 +348,7 @@ private:
     static constexpr uint32_t Unreached = 0xFFFFFFFFu;
 
     void parseOptimally() {
-        const size_t slots = SegmentLength + MaxMatch + 1;
+        const size_t slots = std::min(size_, SegmentLength + MaxMatch) + 1;
         price_.resize(slots);
         pendingLiterals_.resize(slots);
         steps_.resize(slots);
