@@ -24,6 +24,8 @@ bool browseForFolder(HWND owner, String& directory);
 
 // Opens the modeless progress dialog and stores it in progressDialog.
 HWND openProgressDialog();
+// Destroys it (when open) and clears the stored handles.
+void closeProgressDialog();
 // Formats the status line into the progress dialog and pumps messages; true
 // when a WM_DESTROY, WM_CLOSE or WM_QUIT was among them.
 bool setProgressText(const char* format, ...) QP_PRINTF(1, 2);

@@ -59,6 +59,11 @@ HWND openProgressDialog() {
     return progressDialog;
 }
 
+void closeProgressDialog() {
+    if (progressDialog) DestroyWindow(progressDialog);
+    progressDialog = nullptr;
+}
+
 bool setProgressText(const char* format, ...) {
     va_list args;
     va_start(args, format);

@@ -8,7 +8,8 @@
 //     license TEXT | readme TEXT   writes the dialog's result
 //     choosedir INITIAL        writes the result, then the directory on the next line
 //     progress                 writes frame and bar rectangles, then works until
-//                              C:\stop exists and writes "finished STEPS"
+//                              C:\stop exists; writes the steps, the bar's position
+//                              and how often setProgressText saw a close, then closes
 #include <cstdio>
 #include <cstring>
 
@@ -147,14 +148,17 @@ int runProgress() {
     rectOf(progressBar, progressDialog, bar);
     writeResult("frame %ld %ld %ld %ld\nbar %ld %ld %ld %ld\n", frame.left, frame.top, frame.right, frame.bottom,
                 bar.left, bar.top, bar.right, bar.bottom);
-    int steps = 0;
+    int steps = 0, closes = 0;
     while (!stopRequested()) {
-        setProgressText("Copying file %d of %s", steps, "Widget");
+        if (setProgressText("Copying file %d of %s", steps, "Widget")) ++closes;
         setProgressPosition(steps % 101);
         ++steps;
         Sleep(20);
     }
-    writeResult("finished %d position %d\n", steps, static_cast<int>(SendMessageA(progressBar, PBM_GETPOS, 0, 0)));
+    writeResult("finished %d position %d closes %d\n", steps,
+                static_cast<int>(SendMessageA(progressBar, PBM_GETPOS, 0, 0)), closes);
+    closeProgressDialog();
+    writeResult("closed %s\n", !progressDialog && !progressBar ? "yes" : "no");
     return 0;
 }
 
