@@ -98,7 +98,9 @@ void readArchiveHeader(File& file) {
     file.seekFromEnd(-TrailerSize);
     file.readInt32(&archiveOffset);
     if (archiveOffset == 0) reportFatalError("%s", NoArchiveText);
-    if (archiveOffset < 0 || !file.seek(archiveOffset)) reportCorruptArchive(CodeBadArchiveOffset);
+    // Windows lets a position pass the end of a file; such an offset cannot be reached either.
+    if (archiveOffset < 0 || archiveOffset > file.size() || !file.seek(archiveOffset))
+        reportCorruptArchive(CodeBadArchiveOffset);
 
     int32_t magic = 0, headerLength = 0, key = 0;
     file.readInt32(&magic);

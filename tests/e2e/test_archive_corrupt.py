@@ -158,6 +158,7 @@ class CorruptArchives(unittest.TestCase):
 
         header_cases = [
             (10, set_attr("trailer", -5)),
+            (10, set_attr("trailer", 0x7FFFFFF0)),
             (20, set_attr("trailer", 100)),
             (20, set_attr("magic", MAGIC + 1)),
             (22, set_attr("header_length", 0)),
@@ -209,7 +210,7 @@ class Volumes(unittest.TestCase):
     def setUpClass(cls):
         cls.work = tempfile.mkdtemp(prefix="qp-volumes.")
         with open(os.path.join(cls.work, "noise.bin"), "wb") as f:
-            f.write(os.urandom(90000))
+            f.write(os.urandom(30000))
         cls.builds = {}
         for name, flags in (("asking", ""), ("automatic", "automatic = yes\n")):
             folder = os.path.join(cls.work, name)
@@ -217,8 +218,10 @@ class Volumes(unittest.TestCase):
             shutil.copy(os.path.join(cls.work, "noise.bin"), folder)
             project = os.path.join(folder, "v.qpp")
             with open(project, "w") as f:
+                # Room for the program, the header and part of the file: the rest goes to Disk2.QPK.
+                volume_size = os.path.getsize(wine.STUB) + 20 * 1024
                 f.write("[Product]\nName = Volume Test\n[Flags]\n" + flags +
-                        "[Build]\nVolumeSize = 70K\n[Files]\nnoise.bin\n")
+                        f"[Build]\nVolumeSize = {volume_size}\n[Files]\nnoise.bin\n")
             out = os.path.join(folder, "out")
             os.makedirs(out)
             result = subprocess.run([QPACK, "build", project, "-o", os.path.join(out, "Setup.exe"), "--stub",
