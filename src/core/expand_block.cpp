@@ -1,5 +1,6 @@
 #include "core/expand_block.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "core/memory.h"
@@ -22,24 +23,44 @@ int presizeFor(int32_t hint, int tokensLength) {
     return size < MaxExpandedLength ? int(size) : MaxExpandedLength;
 }
 
+// The program is built with -Os, where GCC would call these helpers and
+// copy with rep movs; expansion is the one place where speed counts.
 #if defined(__GNUC__)
 #define QP_LIKELY(x) __builtin_expect(!!(x), 1)
+#define QP_HOT_INLINE inline __attribute__((always_inline))
 #else
 #define QP_LIKELY(x) (x)
+#define QP_HOT_INLINE inline
 #endif
 
-inline void copy16(unsigned char* dst, const unsigned char* src) {
-    unsigned char chunk[16];
-    std::memcpy(chunk, src, 16);
-    std::memcpy(dst, chunk, 16);
+// Loads all 16 bytes before storing any of them, in register-sized pieces
+// (GCC turns an array or a 16-byte memcpy into rep movs at -Os).
+QP_HOT_INLINE void copy16(unsigned char* dst, const unsigned char* src) {
+#if UINTPTR_MAX > 0xFFFFFFFFu
+    uint64_t a, b;
+    std::memcpy(&a, src, 8);
+    std::memcpy(&b, src + 8, 8);
+    std::memcpy(dst, &a, 8);
+    std::memcpy(dst + 8, &b, 8);
+#else
+    uint32_t a, b, c, d;
+    std::memcpy(&a, src, 4);
+    std::memcpy(&b, src + 4, 4);
+    std::memcpy(&c, src + 8, 4);
+    std::memcpy(&d, src + 12, 4);
+    std::memcpy(dst, &a, 4);
+    std::memcpy(dst + 4, &b, 4);
+    std::memcpy(dst + 8, &c, 4);
+    std::memcpy(dst + 12, &d, 4);
+#endif
 }
 
-// Copies n bytes in 16-byte chunks, each loaded before it is stored; may
-// read and write up to 15 bytes past n (the callers check the room). Chunks
-// are safe for back-references: every source byte that matters lies before
-// dst, so a store never changes a byte that a later chunk still needs.
-// Long copies have no overlap at all and go to memcpy.
-inline void chunkCopy(unsigned char* dst, const unsigned char* src, int n) {
+// Copies n bytes in 16-byte chunks; may read and write up to 15 bytes past
+// n (the callers check the room). Chunks are safe for back-references:
+// every source byte that matters lies before dst, so a store never changes
+// a byte that a later chunk still needs. Long copies have no overlap at all
+// and go to memcpy.
+QP_HOT_INLINE void chunkCopy(unsigned char* dst, const unsigned char* src, int n) {
     if (QP_LIKELY(n <= 16)) {
         copy16(dst, src);
     } else if (n <= 48) {
@@ -50,10 +71,10 @@ inline void chunkCopy(unsigned char* dst, const unsigned char* src, int n) {
 }
 
 // Fills n bytes in 16-byte chunks; may write up to 15 bytes past n.
-inline void chunkFill(unsigned char* dst, unsigned char value, int n) {
-    unsigned char chunk[16];
-    std::memset(chunk, value, 16);
-    for (int i = 0; i < n; i += 16) std::memcpy(dst + i, chunk, 16);
+QP_HOT_INLINE void chunkFill(unsigned char* dst, unsigned char value, int n) {
+    uintptr_t w;
+    std::memset(&w, value, sizeof w);
+    for (int i = 0; i < n; i += int(sizeof w)) std::memcpy(dst + i, &w, sizeof w);
 }
 
 }  // namespace
@@ -83,11 +104,11 @@ char* ExpansionOutput::release() {
 namespace {
 
 // The slow part of the room check: grows the output for n more bytes at
-// position, or refuses past MaxExpandedLength.
-bool growForMore(ExpansionOutput& out, int64_t position, int n) {
-    if (position + n > MaxExpandedLength) return false;
+// position and returns its new start, or null past MaxExpandedLength.
+unsigned char* growFor(ExpansionOutput& out, int64_t position, int n) {
+    if (position + n > MaxExpandedLength) return nullptr;
     out.growTo(int(position + n));
-    return true;
+    return reinterpret_cast<unsigned char*>(out.bytes());
 }
 
 }  // namespace
@@ -99,25 +120,24 @@ int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) 
     unsigned char* op = base;
     unsigned char* oend = base + out.capacity();
 
-    // One room check per token; growing is rare (a low hint) and bounded by
-    // MaxExpandedLength. With n bytes of room, the output's slack takes the
-    // chunks' overshoot, so writes never need a check of their own.
-    auto makeRoom = [&](int n) -> bool {
-        if (QP_LIKELY(oend - op >= n)) return true;
-        int64_t position = op - base;
-        if (!growForMore(out, position, n)) return false;
-        base = reinterpret_cast<unsigned char*>(out.bytes());
-        op = base + position;
-        oend = base + out.capacity();
-        return true;
-    };
+// One room check per token; growing is rare (a low hint) and bounded by
+// MaxExpandedLength. With n bytes of room, the output's slack takes the
+// chunks' overshoot, so writes need no check of their own.
+#define QP_MAKE_ROOM(n)                                              \
+    if (oend - op < (n)) {                                           \
+        const int64_t position = op - base;                          \
+        if (!(base = growFor(out, position, (n)))) return -1;        \
+        op = base + position;                                        \
+        oend = base + out.capacity();                                \
+    }
 
     while (ip < iend) {
         unsigned control = *ip++;
         if (control < 0xC0) {
             if (control < 0x40) {  // run: one value, n + 3 times
                 const int count = int(control) + 3;
-                if (ip >= iend || !makeRoom(count)) return -1;
+                if (ip >= iend) return -1;
+                QP_MAKE_ROOM(count)
                 chunkFill(op, *ip++, count);
                 op += count;
                 continue;
@@ -128,7 +148,8 @@ int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) 
                 if (ip >= iend) return -1;
                 count |= int(*ip++) << 6;
             }
-            if (iend - ip < count || !makeRoom(count)) return -1;
+            if (iend - ip < count) return -1;
+            QP_MAKE_ROOM(count)
             if (QP_LIKELY(iend - ip >= count + 16))  // a chunk is read even for 0 bytes
                 chunkCopy(op, ip, count);
             else
@@ -163,12 +184,13 @@ int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) 
         // The source must lie wholly before the output position: it starts
         // inside the output and does not reach the position.
         if (distance > op - base || len > distance) continue;
-        if (!makeRoom(len)) return -1;
+        QP_MAKE_ROOM(len)
         // Chunks may run 15 bytes past len: into the output's slack, and on
         // the source side no further than op + 15, still inside it.
         chunkCopy(op, op - distance, len);
         op += len;
     }
+#undef QP_MAKE_ROOM
     return int(op - base);
 }
 
