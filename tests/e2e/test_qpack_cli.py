@@ -72,6 +72,21 @@ class QpackCommandLine(unittest.TestCase):
                 self.assertEqual(result.returncode, 64)
                 self.assertIn("usage:", result.stdout + result.stderr)
 
+    def test_windows_qpack_finds_the_stub_beside_itself(self):
+        qpack_exe = os.path.join(wine.BUILD_WIN32, "tools", "qpack", "qpack.exe")
+        with wine.Prefix(name="qpack") as prefix:
+            folder = os.path.join(prefix.drive_c, "build")
+            shutil.copytree(os.path.join(wine.ROOT, "examples", "project"), os.path.join(folder, "project"))
+            shutil.copy(qpack_exe, folder)
+            shutil.copy(wine.STUB, folder)
+            built = prefix.run([os.path.join(folder, "qpack.exe"), "build", "project\\example.qpp", "-o", "Setup.exe"],
+                               cwd=folder)
+            self.assertEqual(built.returncode, 0, built.stderr)
+            inspected = prefix.run([os.path.join(folder, "qpack.exe"), "inspect", "Setup.exe"], cwd=folder)
+        self.assertEqual(inspected.returncode, 0, inspected.stdout[-500:])
+        self.assertIn('productName: "Quill Notes"', inspected.stdout)
+        self.assertIn("result: sound", inspected.stdout)
+
 
 if __name__ == "__main__":
     unittest.main()
