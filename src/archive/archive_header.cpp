@@ -76,8 +76,8 @@ int parseArchiveHeader(const String& plainHeader, uint32_t key, ArchiveHeader& h
     s >> pictureSize;
     if (pictureSize > 0) {
         // A picture longer than the block leaves every later field zero:
-        // the end marker check is where that ends.
-        if (pictureSize > remainingBytes(s)) return CodeBadEndMarker;
+        // the language count is the first check that meets a zero.
+        if (pictureSize > remainingBytes(s)) return CodeNoLanguages;
         s.readInto(h.picture, pictureSize);
     }
     if (h.flags & FlagExtendsProduct) s.readText(h.masterProduct);
