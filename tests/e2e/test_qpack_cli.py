@@ -72,6 +72,20 @@ class QpackCommandLine(unittest.TestCase):
                 self.assertEqual(result.returncode, 64)
                 self.assertIn("usage:", result.stdout + result.stderr)
 
+    def test_system_file_versions_come_from_real_version_resources(self):
+        # Libraries built by windres for the Windows tests: one with the U.S. English,
+        # Windows multilingual block, one with a Unicode block only.
+        tests = os.path.join(wine.BUILD_WIN32, "tests")
+        for name in ("shell_version_us.dll", "shell_version_unicode_only.dll"):
+            shutil.copy(os.path.join(tests, name), self.dir)
+        result = self.build("[Product]\nName = P\n[Files]\n"
+                            "shell_version_us.dll | kind=system\n"
+                            "shell_version_unicode_only.dll | kind=system\n")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        inspected = self.qpack("inspect", os.path.join(self.out, "Setup.exe"))
+        self.assertIn('file.0.extra: "0000000004.0000000000.0000001381.000000004B"', inspected.stdout)
+        self.assertIn('file.1.extra: ""', inspected.stdout)
+
     def test_windows_qpack_finds_the_stub_beside_itself(self):
         qpack_exe = os.path.join(wine.BUILD_WIN32, "tools", "qpack", "qpack.exe")
         with wine.Prefix(name="qpack") as prefix:
