@@ -9,7 +9,7 @@
 // ahead first); 4 to 9 choose the cheapest token sequence over each stretch
 // (optimal parsing). Higher levels search longer match chains: slower, smaller.
 constexpr int FastestCompressionLevel = 1;
-constexpr int DefaultCompressionLevel = 6;
+constexpr int DefaultCompressionLevel = 2;
 constexpr int BestCompressionLevel = 9;
 
 // Returns a complete compressed image of data[0, size): magic word, the exact

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Runs the benchmarks on the shared corpus: compressed sizes against
+# `lz4 -12` and `gzip -9`, compression speed of our levels against LZ4 HC 12,
+# ExpandBlock's speed against memcpy and LZ4_decompress_safe (host), and
+# ExpandBlock against memcpy in the 32-bit build under Wine.
+# Not part of the test command: a full run takes several minutes.
+#
+# Usage: bash bench/run.sh [OUTDIR]        (default build/bench)
+# Environment: QP_BENCH_LEVELS (default "1 2 3 4 5 6 7 8 9"),
+#   QP_BENCH_CORPUS_SCRIPT (default /work/shared/bench/make_corpus.sh).
+# Everything it builds and writes stays under OUTDIR; the results are also
+# saved as OUTDIR/results.txt.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+out=$(realpath -m "${1:-build/bench}")
+levels=${QP_BENCH_LEVELS:-1 2 3 4 5 6 7 8 9}
+corpus_script=${QP_BENCH_CORPUS_SCRIPT:-/work/shared/bench/make_corpus.sh}
+mkdir -p "$out"
+tar=$out/corpus.tar
+image=$out/corpus.qpz
+results=$out/results.txt
+
+if [ ! -f "$tar" ]; then
+  echo "making the corpus in $out" >&2
+  bash "$corpus_script" "$out" >&2
+fi
+
+echo "building (host Release, 32-bit MinSizeRel as the program)" >&2
+cmake -S . -B "$out/host" -DCMAKE_BUILD_TYPE=Release >"$out/host.configure.log"
+cmake --build "$out/host" -j2 --target compare expand_speed >"$out/host.build.log"
+cmake -S . -B "$out/win32" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
+  >"$out/win32.configure.log"
+cmake --build "$out/win32" -j2 --target expand_speed >"$out/win32.build.log"
+
+# The command-line tools on the same bytes: size, and CPU seconds (user + sys).
+cpu_seconds() {  # runs "$@" >/dev/null, prints its CPU time
+  local t
+  t=$( { TIMEFORMAT="%U %S"; time "$@" >/dev/null 2>&1; } 2>&1 )
+  awk '{printf "%.2f", $1 + $2}' <<<"$t"
+}
+lz4_size=$(lz4 -12 -c "$tar" | wc -c)
+gzip_size=$(gzip -9 -c "$tar" | wc -c)
+lz4_cpu=$(cpu_seconds lz4 -q -12 -c "$tar")
+gzip_cpu=$(cpu_seconds gzip -9 -c "$tar")
+
+{
+  echo "== $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+  echo "command-line tools: lz4 -12 $lz4_size bytes in $lz4_cpu s CPU; gzip -9 $gzip_size bytes in $gzip_cpu s CPU"
+  echo
+  # shellcheck disable=SC2086  # the levels are separate arguments
+  "$out/host/bench/compare" "$tar" "$image" "$lz4_size" "$gzip_size" $levels
+  echo
+  "$out/host/bench/expand_speed" "$image" "$tar"
+  echo
+  if [ ! -d "$out/wine/template" ]; then
+    bash scripts/wine/make-template.sh "$out/wine/template" >&2
+  fi
+  winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+  QP_WINE_TEMPLATE=$out/wine/template QP_WINE_CASES=$out/wine/cases \
+    bash scripts/wine/prefix.sh --timeout 900 -- \
+    wine "$out/win32/bench/expand_speed.exe" "$(winpath "$image")" "$(winpath "$tar")"
+} | tee "$results"
