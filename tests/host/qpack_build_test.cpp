@@ -240,4 +240,19 @@ TEST(QpackProjectDocument, ExampleInTheDocumentIsTheExampleProject) {
     EXPECT_EQ(doc.substr(start, end - start), readText(fs::path(QP_SOURCE_DIR) / "examples" / "project" / "example.qpp"));
 }
 
+TEST_F(QpackBuild, Utf8ProjectsAndFilesBecomeWindowsText) {
+    write("p.qpp", "[Product]\nName = Caf\xC3\xA9\n[Languages]\nFran\xC3\xA7" "ais = f.msg\n[Texts]\nReadme = r.txt\n"
+                   "[Files]\na.txt | target=R\xC3\xA9sum\xC3\xA9.txt\n");
+    write("a.txt", "a");
+    write("f.msg", "0 = \xE2\x80\x9C<product>\xE2\x80\x9D\n");
+    write("r.txt", "line \xE2\x82\xAC\n");
+    build(dir / "p.qpp");
+    std::string report;
+    ASSERT_EQ(inspect(&report), 0) << report;
+    for (const char* line : {"productName: \"Caf\\xE9\"", "language.0: \"Fran\\xE7ais\"",
+                             "message.0.0: \"\\x93<product>\\x94\"", "readmeText: \"line \\x80\\r\\n\"",
+                             "file.0.name: \"R\\xE9sum\\xE9.txt\""})
+        EXPECT_NE(report.find(line), std::string::npos) << line;
+}
+
 }  // namespace

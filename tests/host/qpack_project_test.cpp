@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "qpack/ansi_text.h"
 #include "qpack/message_file.h"
 #include "qpack/project.h"
 
@@ -190,6 +191,28 @@ TEST(QpackMessages, MessageFilesUnescapeAndCheckFormats) {
     }
     // A message that is never a format may hold a percent sign.
     EXPECT_EQ(parseMessageFile("1 = 100% done\n", "l.msg")[1], "100% done");
+}
+
+TEST(QpackAnsiText, Utf8BecomesWindowsTextAndWindowsTextStays) {
+    const struct {
+        const char* in;
+        const char* out;
+        bool lossy;
+    } cases[] = {
+        {"plain ASCII", "plain ASCII", false},
+        {"Fran\xC3\xA7" "ais", "Fran\xE7" "ais", false},
+        {"\xE2\x82\xAC 5 \xE2\x80\x93 \xE2\x80\x9Cx\xE2\x80\x9D", "\x80 5 \x96 \x93x\x94", false},
+        {"Fran\xE7" "ais", "Fran\xE7" "ais", false},         // already Windows text: not UTF-8
+        {"\xE6\x97\xA5\xE6\x9C\xAC", "??", true},            // no Windows form
+        {"\xC0\xAF", "\xC0\xAF", false},                      // overlong: not UTF-8
+        {"ends in \xC3", "ends in \xC3", false},                // cut short: not UTF-8
+        {"\xED\xA0\x80", "\xED\xA0\x80", false},              // a surrogate: not UTF-8
+    };
+    for (const auto& c : cases) {
+        bool lossy = false;
+        EXPECT_EQ(ansiText(c.in, lossy), c.out) << c.in;
+        EXPECT_EQ(lossy, c.lossy) << c.in;
+    }
 }
 
 }  // namespace

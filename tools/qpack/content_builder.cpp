@@ -10,6 +10,7 @@
 #include <set>
 
 #include "archive/message_formats.h"
+#include "qpack/ansi_text.h"
 #include "qpack/default_messages.h"
 #include "qpack/message_file.h"
 #include "qpack/pe_version.h"
@@ -68,14 +69,14 @@ public:
         ArchiveContent c;
         c.flags = p_.flags;
         c.uninstallerTime = p_.uninstallerTimeGiven ? p_.uninstallerTime : localNow();
-        c.publisher = p_.publisher;
-        c.productName = p_.productName;
-        c.startMenuFolder = p_.startMenuFolder;
-        c.defaultDirectory = p_.defaultDirectory;
-        c.productVersion = p_.productVersion;
-        c.productRegistryKey = p_.registryKey;
-        c.uninstallSubdir = p_.uninstallSubdir;
-        c.masterProduct = p_.masterProduct;
+        c.publisher = ansi(p_.publisher, "Publisher");
+        c.productName = ansi(p_.productName, "Name");
+        c.startMenuFolder = ansi(p_.startMenuFolder, "StartMenuFolder");
+        c.defaultDirectory = ansi(p_.defaultDirectory, "DefaultDirectory");
+        c.productVersion = ansi(p_.productVersion, "Version");
+        c.productRegistryKey = ansi(p_.registryKey, "RegistryKey");
+        c.uninstallSubdir = ansi(p_.uninstallSubdir, "UninstallSubdir");
+        c.masterProduct = ansi(p_.masterProduct, "MasterProduct");
         c.licenceText = textOf(p_.licence);
         c.readmeText = textOf(p_.readme);
         for (int i = 0; i < ScriptCount; ++i) c.scripts[i] = textOf(p_.scripts[i]);
@@ -110,7 +111,15 @@ private:
 
     static ArchiveTime localNow() { return fromTimeT(std::time(nullptr)); }
 
-    std::string textOf(const TextSource& source) const {
+    // Every text goes into the archive as Windows text.
+    std::string ansi(const std::string& text, const std::string& what) {
+        bool lossy = false;
+        std::string converted = ansiText(text, lossy);
+        if (lossy) warnings_.push_back(name_ + ": " + what + " holds characters that Windows text cannot show; they became '?'");
+        return converted;
+    }
+
+    std::string textOf(const TextSource& source) {
         std::string text = source.text;
         if (!source.file.empty()) {
             Bytes b = readInputFile(source.file, name_, source.line);
@@ -118,7 +127,7 @@ private:
         }
         if (text.find('\0') != std::string::npos)
             throw ProjectError(name_, source.line, "a text holds a NUL byte, which cannot be stored");
-        return withWindowsLineEnds(text);
+        return ansi(withWindowsLineEnds(text), source.file.empty() ? "a script" : source.file.string());
     }
 
     // A .bmp file without its 14-byte file header is the packed bitmap the installer shows.
@@ -144,8 +153,9 @@ private:
                 table = loadMessageFile(l.messageFile);
             }
             if (!table.empty()) rows = std::max(rows, table.rbegin()->first + 1);
+            for (auto& entry : table) entry.second = ansi(entry.second, l.messageFile.string());
             tables.push_back(std::move(table));
-            c.languageNames.push_back(l.name);
+            c.languageNames.push_back(ansi(l.name, "a language name"));
         }
         c.strings.assign(rows, std::vector<std::string>(languages.size()));
         for (size_t li = 0; li < languages.size(); ++li) {
@@ -217,6 +227,7 @@ private:
             } else {
                 r.name = f.target.empty() ? m.relative : f.target;
             }
+            r.name = ansi(r.name, "a file name");
             if (!isSafeRecordName(r.name.c_str()) || r.name.find('\0') != std::string::npos)
                 throw ProjectError(name_, f.line, "unsafe record name '" + r.name + "'");
             if (!names_.insert(std::to_string(f.kind) + ":" + lower(r.name)).second)
@@ -227,9 +238,9 @@ private:
             if (r.contents.size() > 0x7FFFFFFF) throw ProjectError(name_, f.line, "file too large: " + m.path.string());
             r.time = f.timeGiven ? f.time : fileTimeOf(m.path, f.line);
             if ((f.kind == KindInstallFolder || f.kind == KindStartup) && f.shortcutFlags)
-                r.extra = f.shortcutName.empty() ? stem(r.name) : f.shortcutName;
+                r.extra = f.shortcutName.empty() ? stem(r.name) : ansi(f.shortcutName, "a shortcut name");
             else if (f.kind == KindFont)
-                r.extra = f.fontName.empty() ? stem(r.name) : f.fontName;
+                r.extra = f.fontName.empty() ? stem(r.name) : ansi(f.fontName, "a font name");
             else if (f.kind == KindSystem)
                 r.extra = normalizeVersion(f.versionGiven ? f.version : peFileVersion(r.contents));
             records.push_back(std::move(r));
