@@ -62,13 +62,16 @@ uint32_t read32(const unsigned char* p) {
 // Length of the common prefix of a and b, at most limit.
 int commonLength(const unsigned char* a, const unsigned char* b, int limit) {
     int k = 0;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // Eight bytes at a time; the lowest differing bit is in the first differing byte.
     while (k + 8 <= limit) {
         uint64_t x, y;
         std::memcpy(&x, a + k, 8);
         std::memcpy(&y, b + k, 8);
-        if (x != y) return k + (__builtin_ctzll(x ^ y) >> 3);  // little-endian hosts
+        if (x != y) return k + (__builtin_ctzll(x ^ y) >> 3);
         k += 8;
     }
+#endif
     while (k < limit && a[k] == b[k]) ++k;
     return k;
 }
