@@ -39,6 +39,7 @@ TEST(DateSet, DayNumberAndWeekday) {
         {12, 31, 1999, 2451543, 6},  // Friday
         {10, 15, 1582, 2299160, 6},  // first Gregorian day, a Friday
         {10, 4, 1582, 2299159, 5},   // last Julian day, a Thursday: the ten days are skipped
+        {10, 14, 1582, 2299169, 1},  // a skipped day still counts by the Julian rule (a Sunday)
         {7, 4, 1776, 2369915, 5},    // Thursday
         {1, 1, 1, 1721423, 7},       // Julian 1 January of year 1, a Saturday
         {12, 31, -1, 1721422, 6},    // one day earlier: there is no year 0
@@ -158,6 +159,7 @@ TEST(DateFormat, EveryPictureLetter) {
         {&september, {"Y|YY", "Ninety Nine|Nineteen Ninety Nine"}},
         {&nineteenFive, {"Y|YY", "Oh Five|Nineteen Oh Five"}},
         {&newYear, {"y", "00"}},
+        {&newYear, {"Y|YY", "Oh Zero|Twenty Oh Zero"}},
         // Time letters are ordinary characters in a date picture.
         {&september, {"h:H:i:s a A ap", "h:H:i:s a A ap"}},
         {&september, {"ddd mmm", "033 099"}},
