@@ -10,13 +10,14 @@
 #include <vector>
 
 #include "qpack/archive_writer.h"
+#include "qpack/compressor.h"
 
 // Compresses bytes into the compressed image form at a level from 1 to 9.
 using Compressor = std::function<Bytes(const Bytes&, int level)>;
 
 struct BuildSettings {
     bool compressHeader = true;
-    int level = 6;
+    int level = DefaultCompressionLevel;
     int64_t volumeSize = 0;  // largest size of each file of the set; 0: one file
     Compressor compress;     // null: compression is not available
 };

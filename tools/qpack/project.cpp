@@ -260,7 +260,8 @@ private:
         int64_t n = 0;
         if (key == "compressheader") project_.compressHeader = yesNo(value);
         else if (key == "level") {
-            if (!parseNumber(value, n) || n < 1 || n > 9) fail("compression level must be 1 to 9");
+            if (!parseNumber(value, n) || n < FastestCompressionLevel || n > BestCompressionLevel)
+                fail("compression level must be 1 to 9");
             project_.compressionLevel = static_cast<int>(n);
         } else if (key == "volumesize") {
             std::string v = lower(value);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/archive_format.h"
+#include "qpack/compressor.h"
 
 // Every project or input problem: names the file and line (line 0: the file
 // as a whole) and says what is wrong.
@@ -86,7 +87,7 @@ struct Project {
     std::vector<FileEntry> files;
 
     bool compressHeader = true;
-    int compressionLevel = 6;
+    int compressionLevel = DefaultCompressionLevel;
     int64_t volumeSize = 0;  // 0: no volumes
 };
 
