@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "core/memory_stream.h"
@@ -327,6 +328,69 @@ TEST(MemoryStreamCopyWithin, NeverReadsBytesThatAreNotInTheBlock) {
     EXPECT_TRUE(inside.copyWithin(0, 2));
     EXPECT_EQ(bytes(inside), "abcdabgh");
     EXPECT_EQ(inside.position(), 6);
+}
+
+// Random reads of random blocks against a plain model of the rules: bytes
+// come only from inside the block, the rest of a value is zero, the position
+// always moves by the count. AddressSanitizer watches every access.
+TEST(MemoryStreamRead, RandomReadsMatchTheModel) {
+    std::mt19937 random(2024);
+    for (int round = 0; round < 300; ++round) {
+        std::string block(random() % 12, '\0');
+        for (char& c : block) c = static_cast<char>(random() % 3 == 0 ? 0 : 'a' + random() % 26);
+        MemoryStream stream = streamOf(block);
+        int64_t position = 0;
+        for (int step = 0; step < 40; ++step) {
+            int kind = static_cast<int>(random() % 4);
+            int n = static_cast<int>(random() % 8) - 1;
+            const int length = static_cast<int>(block.size());
+            if (kind == 0) {
+                stream.skip(n - 3);
+                position += n - 3;
+            } else if (kind == 1) {
+                char value[8];
+                std::memset(value, '#', sizeof value);
+                bool ok = stream.read(value, n);
+                if (n < 0) {
+                    EXPECT_FALSE(ok);
+                    EXPECT_EQ(std::string(value, 8), std::string(8, '#'));
+                    continue;
+                }
+                for (int i = 0; i < n; ++i) {
+                    int64_t at = position + i;
+                    char expected = (position >= 0 && at < length) ? block[static_cast<size_t>(at)] : 0;
+                    ASSERT_EQ(value[i], expected) << "byte " << i << " at " << position;
+                }
+                EXPECT_EQ(ok, n == 0 || (position >= 0 && position + n <= length));
+                position += n;
+            } else if (kind == 2) {
+                String text("old");
+                bool ok = stream.readText(text);
+                if (position < 0 || position >= length) {
+                    EXPECT_FALSE(ok);
+                    EXPECT_TRUE(text.isEmpty());
+                    continue;
+                }
+                size_t nul = block.find('\0', static_cast<size_t>(position));
+                size_t end = nul == std::string::npos ? block.size() : nul;
+                EXPECT_EQ(bytes(text), block.substr(static_cast<size_t>(position), end - static_cast<size_t>(position)));
+                EXPECT_EQ(ok, nul != std::string::npos);
+                position = static_cast<int64_t>(end) + (ok ? 1 : 0);
+            } else {
+                String into("x");
+                bool ok = stream.readInto(into, n);
+                bool fits = n < 1 || (position >= 0 && position + n <= length);
+                EXPECT_EQ(ok, fits);
+                std::string expected = "x";
+                if (ok && n > 0) expected += block.substr(static_cast<size_t>(position), static_cast<size_t>(n));
+                EXPECT_EQ(bytes(into), expected);
+                if (n > 0) position += n;
+            }
+            ASSERT_EQ(stream.position(), position);
+            EXPECT_EQ(stream.atEnd(), position < 0 || position >= length);
+        }
+        EXPECT_EQ(bytes(stream), block) << "reads never change the block";
+    }
 }
 
 }  // namespace
