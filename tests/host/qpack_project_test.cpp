@@ -5,6 +5,7 @@
 #include <string>
 
 #include "qpack/ansi_text.h"
+#include "qpack/content_builder.h"
 #include "qpack/message_file.h"
 #include "qpack/project.h"
 
@@ -213,6 +214,21 @@ TEST(QpackAnsiText, Utf8BecomesWindowsTextAndWindowsTextStays) {
         EXPECT_EQ(ansiText(c.in, lossy), c.out) << c.in;
         EXPECT_EQ(lossy, c.lossy) << c.in;
     }
+}
+
+TEST(QpackWildcards, MatchIgnoringCaseAndLineEndsBecomeCrLf) {
+    const struct {
+        const char* pattern;
+        const char* name;
+        bool match;
+    } cases[] = {
+        {"*.txt", "readme.TXT", true}, {"*.txt", "readme.txt.bak", false}, {"a?c", "abc", true},
+        {"a?c", "ac", false},          {"*", "", true},                    {"*a*b*", "xxaYYbzz", true},
+        {"*a*b", "ab ba", false},      {"data*.*", "data.", true},         {"???", "abcd", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(wildcardMatch(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
+    EXPECT_EQ(withWindowsLineEnds("a\nb\r\nc\n\n"), "a\r\nb\r\nc\r\n\r\n");
+    EXPECT_EQ(withWindowsLineEnds("\nx"), "\r\nx");
 }
 
 }  // namespace
