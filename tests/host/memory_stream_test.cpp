@@ -393,4 +393,55 @@ TEST(MemoryStreamRead, RandomReadsMatchTheModel) {
     }
 }
 
+// Random writes, fills, back-copies, skips and seeks against a plain model:
+// writes overwrite and extend, a gap left by skip reads as zeros, a copy
+// takes only bytes that lie in the block before the position.
+TEST(MemoryStreamWrite, RandomWritesMatchTheModel) {
+    std::mt19937 random(99);
+    for (int round = 0; round < 300; ++round) {
+        std::string model;
+        int64_t position = 0;
+        MemoryStream stream;
+        for (int step = 0; step < 30; ++step) {
+            int kind = static_cast<int>(random() % 5);
+            int n = static_cast<int>(random() % 7) - 1;
+            std::string data;
+            for (int i = 0; i < n; ++i) data += static_cast<char>('A' + random() % 26);
+            bool expectedOk = false;
+            if (kind == 0 || kind == 1) {
+                char c = static_cast<char>('a' + random() % 26);
+                if (kind == 1) data.assign(n > 0 ? static_cast<size_t>(n) : 0, c);
+                bool ok = kind == 0 ? stream.write(data.data(), n) : stream.fill(c, n);
+                expectedOk = n >= 1 && position >= 0;
+                EXPECT_EQ(ok, expectedOk);
+            } else if (kind == 2) {
+                int from = static_cast<int>(random() % 10) - 1;
+                bool ok = stream.copyWithin(from, n);
+                int64_t sourceEnd = int64_t(from) + n;
+                expectedOk = n >= 1 && from >= 0 && position >= 0 && sourceEnd <= position &&
+                             sourceEnd <= static_cast<int64_t>(model.size());
+                EXPECT_EQ(ok, expectedOk) << "copy " << n << " from " << from << " at " << position;
+                if (expectedOk) data = model.substr(static_cast<size_t>(from), static_cast<size_t>(n));
+            } else if (kind == 3) {
+                stream.skip(n - 2);
+                position += n - 2;
+            } else {
+                int target = static_cast<int>(random() % 12) - 1;
+                bool ok = stream.seek(target);
+                EXPECT_EQ(ok, target >= 0 && target <= static_cast<int>(model.size()));
+                if (ok) position = target;
+            }
+            if (expectedOk) {
+                size_t at = static_cast<size_t>(position);
+                if (model.size() < at + data.size()) model.resize(at + data.size(), '\0');
+                model.replace(at, data.size(), data);
+                position += static_cast<int64_t>(data.size());
+            }
+            ASSERT_EQ(stream.position(), position);
+            ASSERT_EQ(bytes(stream), model);
+            ASSERT_EQ(stream.cStr()[stream.length()], 0);
+        }
+    }
+}
+
 }  // namespace
