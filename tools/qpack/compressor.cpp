@@ -39,18 +39,25 @@ struct LevelSettings {
     int niceLength;  // a match this long is taken at once, without weighing others
     bool optimal;
     bool lazy;
+    // Greedy parsing only: bytes a copy must save beyond its cost before it
+    // is taken (near: within the 16-bit distances; far: beyond them). Every
+    // token costs the expander time whatever it saves, and a far source
+    // tends to miss the cache, so a copy that saves a byte or two is left
+    // to the literal stretch around it.
+    int nearMatchToll;
+    int farMatchToll;
 };
 
 const LevelSettings levelSettings[] = {
-    {2, 32, false, false},   // 1
-    {8, 64, false, true},    // 2
-    {24, 128, false, true},  // 3
-    {4, 64, true, false},    // 4
-    {8, 96, true, false},    // 5
-    {16, 128, true, false},  // 6
-    {32, 192, true, false},  // 7
-    {64, 256, true, false},  // 8
-    {256, 1024, true, false} // 9
+    {2, 32, false, false, 0, 0},    // 1
+    {8, 64, false, true, 3, 8},     // 2
+    {24, 128, false, true, 0, 0},   // 3
+    {4, 64, true, false, 0, 0},     // 4
+    {8, 96, true, false, 0, 0},     // 5
+    {16, 128, true, false, 0, 0},   // 6
+    {32, 192, true, false, 0, 0},   // 7
+    {64, 256, true, false, 0, 0},   // 8
+    {256, 1024, true, false, 0, 0}  // 9
 };
 
 uint32_t read32(const unsigned char* p) {
@@ -303,8 +310,10 @@ private:
         Choice best{{0, 0}, 0};
         for (int k = 0; k < count; ++k) {
             for (int len : {found[k].length, std::min(found[k].length, ShortLengthMax)}) {
-                int saving = len - parseCost(len, found[k].distance);
-                if (saving > best.saving) best = {{len, found[k].distance}, saving};
+                const int distance = found[k].distance;
+                int saving = len - parseCost(len, distance) -
+                             (distance > NearDistanceMax ? settings_.farMatchToll : settings_.nearMatchToll);
+                if (saving > best.saving) best = {{len, distance}, saving};
             }
         }
         int run = int(std::min(runs_.forwardLength(i), size_t(MaxRun)));
