@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -116,10 +117,10 @@ std::optional<std::string> expandSlowly(const std::string& tokens) {
 
 // Runs the token stream from an exactly sized heap copy, so that ASan sees
 // any read past its end (a String keeps spare bytes behind its length).
-int expandExactCopy(const std::string& tokens, std::string& result) {
+int expandExactCopy(const std::string& tokens, std::string& result, int initialCapacity = 0) {
     std::unique_ptr<unsigned char[]> copy(new unsigned char[tokens.size()]);
     std::memcpy(copy.get(), tokens.data(), tokens.size());
-    ExpansionOutput out(0);
+    ExpansionOutput out(initialCapacity);
     int produced = expandTokens(copy.get(), int(tokens.size()), out);
     if (produced >= 0) result.assign(out.bytes(), size_t(produced));
     return produced;
@@ -319,6 +320,52 @@ TEST(ExpandBlock, AgreesWithAByteAtATimeReadingOnRandomTokens) {
         ASSERT_EQ(produced2 >= 0, expected.has_value()) << "round " << round;
         if (expected) {
             ASSERT_EQ(actual, *expected) << "round " << round;
+        }
+    }
+}
+
+TEST(ExpandBlock, AgreesWithAByteAtATimeReadingOnLongStreams) {
+    // Long streams, so that most tokens are expanded far from both ends of
+    // the input and the output: every token kind and form, copies that break
+    // the source rule (too far back, longer than their distance) among valid
+    // ones, wide distances once enough is produced, and cut-off ends. The
+    // output starts empty, exactly sized, or too small.
+    std::mt19937 rng(4242);
+    for (int round = 0; round < 120; ++round) {
+        std::string tokens;
+        long produced = 0;
+        const int count = 200 + int(rng() % 1500);
+        for (int t = 0; t < count; ++t) {
+            const unsigned kind = rng() % 16;
+            if (kind < 2) {
+                tokens += bytes({int(rng() % 64), int(rng() % 256)});
+                produced += 3;  // at least; the model below gives the exact size
+            } else if (kind < 6) {
+                std::string s = sample(kind == 5 ? 64 + rng() % 400 : rng() % 64, unsigned(rng()));
+                tokens += literal(s);
+                produced += long(s.size());
+            } else {
+                const bool far = kind == 15 && produced > 70000;
+                long distance = far ? 65540 + long(rng() % (produced - 65536))
+                                    : 4 + long(rng() % std::min<long>(produced + 8, rng() % 2 ? 40 : 65536));
+                int len = kind == 14 ? 3 + int(rng() % 3000) : 4 + int(rng() % 31);
+                if (rng() % 6 == 0) len = int(std::min<long>(distance, 34));
+                if (rng() % 10 == 0) len = int(distance) + 1;  // longer than its distance: nothing
+                if (len > 65538) len = 65538;
+                tokens += reference(len, int(distance));
+                if (len <= distance && distance <= produced) produced += len;
+            }
+        }
+        if (rng() % 3 == 0) tokens.resize(tokens.size() - 1 - rng() % 8);
+        std::optional<std::string> expected = expandSlowly(tokens);
+        const int sizes[] = {0, expected ? int(expected->size()) : 0, expected ? int(expected->size()) / 3 : 0};
+        for (int capacity : sizes) {
+            std::string actual;
+            int got = expandExactCopy(tokens, actual, capacity);
+            ASSERT_EQ(got >= 0, expected.has_value()) << "round " << round << ", capacity " << capacity;
+            if (expected) {
+                ASSERT_EQ(actual, *expected) << "round " << round << ", capacity " << capacity;
+            }
         }
     }
 }
