@@ -157,8 +157,8 @@ int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) 
                 if (control >= 0x80) break;
                 const int count = int(control & 0x3F);
                 copy16(op, ip + 1);
-                if (count > 16) {
-                    copy16(op + 16, ip + 17);
+                copy16(op + 16, ip + 17);
+                if (count > 32) {
                     copy16(op + 32, ip + 33);
                     copy16(op + 48, ip + 49);
                 }
