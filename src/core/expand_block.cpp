@@ -37,6 +37,7 @@ int presizeFor(int32_t hint, int tokensLength) {
 // (GCC turns an array or a 16-byte memcpy into rep movs at -Os); on 64-bit
 // hosts as one vector move.
 #if UINTPTR_MAX > 0xFFFFFFFFu && defined(__GNUC__)
+#define QP_VECTOR_CHUNKS 1
 typedef unsigned char Chunk16 __attribute__((vector_size(16)));
 QP_HOT_INLINE void copy16(unsigned char* dst, const unsigned char* src) {
     Chunk16 v;
@@ -57,6 +58,22 @@ QP_HOT_INLINE void copy16(unsigned char* dst, const unsigned char* src) {
 }
 #endif
 
+// The first 32 bytes of a back-reference. With vector registers both chunks
+// are loaded before either is stored: the second load then never waits for
+// the first store, which it overlaps whenever the distance is under 32.
+QP_HOT_INLINE void copy32(unsigned char* dst, const unsigned char* src) {
+#if QP_VECTOR_CHUNKS
+    Chunk16 a, b;
+    std::memcpy(&a, src, 16);
+    std::memcpy(&b, src + 16, 16);
+    std::memcpy(dst, &a, 16);
+    std::memcpy(dst + 16, &b, 16);
+#else
+    copy16(dst, src);
+    copy16(dst + 16, src + 16);
+#endif
+}
+
 // Copies n bytes in 16-byte chunks; may read and write up to 15 bytes past
 // n (the callers check the room). Chunks are safe for back-references:
 // every source byte that matters lies before dst, so a store never changes
@@ -72,11 +89,24 @@ QP_HOT_INLINE void chunkCopy(unsigned char* dst, const unsigned char* src, int n
     }
 }
 
-// Fills n bytes in 16-byte chunks; may write up to 15 bytes past n.
+// Fills n bytes in word-sized pieces; may write up to a word less one byte past n.
 QP_HOT_INLINE void chunkFill(unsigned char* dst, unsigned char value, int n) {
     uintptr_t w;
     std::memset(&w, value, sizeof w);
     for (int i = 0; i < n; i += int(sizeof w)) std::memcpy(dst + i, &w, sizeof w);
+}
+
+// A run of at most 66 bytes, away from the output's end: 80 bytes are
+// written whatever the count, so that no branch depends on it.
+QP_HOT_INLINE void runFill80(unsigned char* dst, unsigned char value, int n) {
+#if QP_VECTOR_CHUNKS
+    (void)n;
+    Chunk16 v = {};
+    v += value;
+    for (int i = 0; i < 80; i += 16) std::memcpy(dst + i, &v, 16);
+#else
+    chunkFill(dst, value, n);
+#endif
 }
 
 }  // namespace
@@ -116,9 +146,10 @@ unsigned char* growFor(ExpansionOutput& out, int64_t position, int n) {
 }  // namespace
 
 // Input and output room under which the unchecked path stops: a short
-// literal reads 1 + 64 bytes, a run writes up to 72 (whole words), a copy
-// reads and writes 48.
+// literal reads 1 + 64 bytes and writes 64, a copy reads and writes 48. A
+// run writes 80 bytes, 8 more than this room: they go into the slack.
 constexpr int64_t FastMargin = 72;
+static_assert(80 <= FastMargin + ExpansionOutput::CopySlack, "a run's fill must stay inside the slack");
 
 int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) {
     const unsigned char* ip = tokens;
@@ -143,13 +174,19 @@ int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) 
         // 5-bit length, runs) need no check of their own: one check per token
         // that FastMargin bytes of input and of output room are left covers
         // their operands and whole-chunk moves. Other tokens leave this loop
-        // for the checked path below.
-        while (iend - ip >= FastMargin && oend - op >= FastMargin) {
+        // for the checked path below. The moves have fixed sizes where they
+        // can: a branch on a token's length is mispredicted far more often
+        // than a few extra bytes cost.
+        // Past these the room is under FastMargin (limits computed without
+        // stepping a pointer outside its buffer).
+        const unsigned char* const ilimit = iend - tokens >= FastMargin ? iend - (FastMargin - 1) : tokens;
+        unsigned char* const olimit = oend - base >= FastMargin ? oend - (FastMargin - 1) : base;
+        while (ip < ilimit && op < olimit) {
             unsigned control = *ip;
             if (control < 0xC0) {
                 if (control < 0x40) {
                     const int count = int(control) + 3;
-                    chunkFill(op, ip[1], count);
+                    runFill80(op, ip[1], count);
                     op += count;
                     ip += 2;
                     continue;
@@ -158,15 +195,13 @@ int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) 
                 const int count = int(control & 0x3F);
                 copy16(op, ip + 1);
                 copy16(op + 16, ip + 17);
-                if (count > 32) {
-                    copy16(op + 32, ip + 33);
-                    copy16(op + 48, ip + 49);
-                }
+                copy16(op + 32, ip + 33);
+                copy16(op + 48, ip + 49);
                 op += count;
                 ip += 1 + count;
                 // A copy nearly always follows a literal: going straight to
                 // it spares a hard-to-predict branch at the top.
-                if (iend - ip < FastMargin || oend - op < FastMargin) break;
+                if (ip >= ilimit || op >= olimit) break;
                 control = *ip;
                 if (control < 0xC0) continue;
             }
@@ -177,9 +212,9 @@ int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) 
             const int len = field + 3;
             ip += 3 + wide;
             if (QP_LIKELY(distance <= op - base && len <= distance)) {
-                copy16(op, op - distance);
-                copy16(op + 16, op - distance + 16);
-                if (len > 32) copy16(op + 32, op - distance + 32);
+                const unsigned char* src = op - distance;
+                copy32(op, src);
+                if (len > 32) copy16(op + 32, src + 32);
                 op += len;
             }
         }

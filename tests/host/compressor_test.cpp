@@ -77,7 +77,7 @@ std::vector<Input> inputs() {
     std::vector<Input> list = {
         {"empty", {}, 8},
         {"one byte", {0x42}, 10},
-        {"three equal bytes", repeated(7, 3), 10},
+        {"a short run", repeated(7, 10), 10},  // one run token at every level
         {"random", random, 200000 + 200000 / 1000},  // the literal headers, a few bytes more
         {"text", textLike(300000, 13), 300000 * 4 / 10},
         {"long run", repeated(0, 1 << 20), 200},

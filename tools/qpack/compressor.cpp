@@ -40,24 +40,29 @@ struct LevelSettings {
     bool optimal;
     bool lazy;
     // Greedy parsing only: bytes a copy must save beyond its cost before it
-    // is taken (near: within the 16-bit distances; far: beyond them). Every
-    // token costs the expander time whatever it saves, and a far source
-    // tends to miss the cache, so a copy that saves a byte or two is left
-    // to the literal stretch around it.
+    // is taken (near: within the 16-bit distances; far: beyond them), and a
+    // run likewise. Every token costs the expander time whatever it saves,
+    // and a far source tends to miss the cache, so a copy or run that saves
+    // a byte or two is left to the literal stretch around it. Inside a
+    // literal stretch a token costs two (it splits the stretch); right after
+    // another token it costs one, so there the tolls are lower by
+    // tokenAfterTokenRelief.
     int nearMatchToll;
     int farMatchToll;
+    int runToll;
+    int tokenAfterTokenRelief;
 };
 
 const LevelSettings levelSettings[] = {
-    {2, 32, false, false, 0, 0},    // 1
-    {8, 64, false, true, 3, 8},     // 2
-    {24, 128, false, true, 0, 0},   // 3
-    {4, 64, true, false, 0, 0},     // 4
-    {8, 96, true, false, 0, 0},     // 5
-    {16, 128, true, false, 0, 0},   // 6
-    {32, 192, true, false, 0, 0},   // 7
-    {64, 256, true, false, 0, 0},   // 8
-    {256, 1024, true, false, 0, 0}  // 9
+    {2, 32, false, false, 0, 0, 0, 0},    // 1
+    {8, 64, false, true, 4, 10, 6, 2},    // 2
+    {24, 128, false, true, 0, 0, 0, 0},   // 3
+    {4, 64, true, false, 0, 0, 0, 0},     // 4
+    {8, 96, true, false, 0, 0, 0, 0},     // 5
+    {16, 128, true, false, 0, 0, 0, 0},   // 6
+    {32, 192, true, false, 0, 0, 0, 0},   // 7
+    {64, 256, true, false, 0, 0, 0, 0},   // 8
+    {256, 1024, true, false, 0, 0, 0, 0}  // 9
 };
 
 uint32_t read32(const unsigned char* p) {
@@ -304,20 +309,24 @@ private:
         int saving;  // bytes saved against literals
     };
 
-    Choice choose(size_t i) {
+    // The best token at i by its saving net of the level's tolls; afterToken:
+    // no literal is pending, so a token here splits no literal stretch.
+    Choice choose(size_t i, bool afterToken) {
         Match found[MaxCandidates];
         int count = candidates(i, found);
+        const int relief = afterToken ? settings_.tokenAfterTokenRelief : 0;
+        const int nearToll = settings_.nearMatchToll - relief, farToll = settings_.farMatchToll - relief;
         Choice best{{0, 0}, 0};
         for (int k = 0; k < count; ++k) {
             for (int len : {found[k].length, std::min(found[k].length, ShortLengthMax)}) {
                 const int distance = found[k].distance;
-                int saving = len - parseCost(len, distance) -
-                             (distance > NearDistanceMax ? settings_.farMatchToll : settings_.nearMatchToll);
+                int saving = len - parseCost(len, distance) - (distance > NearDistanceMax ? farToll : nearToll);
                 if (saving > best.saving) best = {{len, distance}, saving};
             }
         }
         int run = int(std::min(runs_.forwardLength(i), size_t(MaxRun)));
-        if (run >= MinRun && run - RunCost > best.saving) best = {{run, 0}, run - RunCost};
+        int runSaving = run - RunCost - (settings_.runToll - relief);
+        if (run >= MinRun && runSaving > best.saving) best = {{run, 0}, runSaving};
         return best;
     }
 
@@ -327,17 +336,17 @@ private:
 
     void parseGreedily() {
         size_t pos = 0;
-        Choice current = choose(0);
+        Choice current = choose(0, true);
         while (pos < size_) {
             if (current.saving <= 0) {
                 writer_.literal();
                 ++pos;
-                if (pos < size_) current = choose(pos);
+                if (pos < size_) current = choose(pos, false);
                 continue;
             }
             size_t searched = pos + 1;
             if (settings_.lazy && pos + 1 < size_ && current.match.length < settings_.niceLength) {
-                Choice next = choose(pos + 1);
+                Choice next = choose(pos + 1, false);
                 searched = pos + 2;
                 if (next.saving > current.saving) {
                     writer_.literal();
@@ -350,7 +359,7 @@ private:
             size_t end = pos + size_t(current.match.length);
             skipOver(searched, end);
             pos = end;
-            if (pos < size_) current = choose(pos);
+            if (pos < size_) current = choose(pos, true);
         }
     }
 
