@@ -175,18 +175,30 @@ int main(int argc, char** argv) {
                     lz4DecodeSeconds / expandSeconds[k]);
     }
 
+    // ExpandBlock as the program calls it allocates its output, and the first
+    // touch of every fresh page costs a page fault; LZ4_decompress_safe is
+    // timed the same way beside it (a fresh buffer from malloc each round).
     const std::vector<unsigned char>& image = images[chosen];
-    double blockSeconds = 1e30;
+    double blockSeconds = 1e30, lz4FreshSeconds = 1e30;
     for (int r = 0; r < runs; ++r) {
         String block(reinterpret_cast<const char*>(image.data()), int(image.size()));
         auto start = Clock::now();
         bool expanded = ExpandBlock(block);
         blockSeconds = std::min(blockSeconds, secondsSince(start));
         if (!expanded || block.length() != n) reportFatalError("ExpandBlock failed");
+
+        start = Clock::now();
+        char* fresh = static_cast<char*>(std::malloc(size_t(n)));
+        int got = fresh ? LZ4_decompress_safe(lz4Block.data(), fresh, lz4Size, n) : -1;
+        lz4FreshSeconds = std::min(lz4FreshSeconds, secondsSince(start));
+        std::free(fresh);
+        if (got != n) reportFatalError("LZ4_decompress_safe into a fresh buffer gave %d", got);
     }
+    std::printf("  %-42s %8.1f MB/s  %5.3f of memcpy\n", "LZ4_decompress_safe, fresh output",
+                mbPerSecond(input.size(), lz4FreshSeconds), memcpySeconds / lz4FreshSeconds);
     std::string name = "ExpandBlock, level " + std::to_string(levels[chosen]) + " data, fresh output";
-    std::printf("  %-42s %8.1f MB/s  %5.3f of memcpy  (x%.2f LZ4_decompress_safe)\n", name.c_str(),
-                mbPerSecond(input.size(), blockSeconds), memcpySeconds / blockSeconds, lz4DecodeSeconds / blockSeconds);
+    std::printf("  %-42s %8.1f MB/s  %5.3f of memcpy  (x%.2f LZ4_decompress_safe, fresh output)\n", name.c_str(),
+                mbPerSecond(input.size(), blockSeconds), memcpySeconds / blockSeconds, lz4FreshSeconds / blockSeconds);
 
     std::ofstream(argv[2], std::ios::binary).write(reinterpret_cast<const char*>(image.data()), long(image.size()));
     return 0;
