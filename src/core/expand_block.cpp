@@ -146,8 +146,9 @@ unsigned char* growFor(ExpansionOutput& out, int64_t position, int n) {
 }  // namespace
 
 // Input and output room under which the unchecked path stops: a short
-// literal reads 1 + 64 bytes and writes 64, a copy reads and writes 48. A
-// run writes 80 bytes, 8 more than this room: they go into the slack.
+// literal reads 1 + 64 bytes and writes 64, a copy with a 5-bit length reads
+// and writes 48 (a longer one is checked against the room by itself). A run
+// writes 80 bytes, 8 more than this room: they go into the slack.
 constexpr int64_t FastMargin = 72;
 static_assert(80 <= FastMargin + ExpansionOutput::CopySlack, "a run's fill must stay inside the slack");
 
@@ -170,11 +171,12 @@ int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) 
     }
 
     while (ip < iend) {
-        // Far from both ends the common tokens (short literals, copies with a
-        // 5-bit length, runs) need no check of their own: one check per token
-        // that FastMargin bytes of input and of output room are left covers
-        // their operands and whole-chunk moves. Other tokens leave this loop
-        // for the checked path below. The moves have fixed sizes where they
+        // Far from both ends the common tokens (short literals, copies, runs)
+        // need no check of their own: one check per token that FastMargin
+        // bytes of input and of output room are left covers their operands
+        // and whole-chunk moves; only a copy with a 16-bit length checks the
+        // room for its length. Long literals, and a long copy that needs more
+        // room, leave this loop for the checked path below. The moves have fixed sizes where they
         // can: a branch on a token's length is mispredicted far more often
         // than a few extra bytes cost.
         // Past these the room is under FastMargin (limits computed without
@@ -206,7 +208,18 @@ int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) 
                 if (control < 0xC0) continue;
             }
             const int field = int(control & 0x1F);
-            if (field == 0) break;
+            if (field == 0) {  // a copy with a 16-bit length: up to 65,538 bytes
+                const unsigned wide = (control >> 5) & 1;
+                const int len = int(ip[1] | ip[2] << 8) + 3;
+                const int distance = int(readWord32(ip + 3) & (wide ? 0xFFFFFFu : 0xFFFFu)) + 4;
+                if (oend - op < len) break;  // the checked path grows the output
+                ip += 5 + wide;
+                if (QP_LIKELY(distance <= op - base && len <= distance)) {
+                    chunkCopy(op, op - distance, len);
+                    op += len;
+                }
+                continue;
+            }
             const unsigned wide = (control >> 5) & 1;
             const int distance = int(readWord32(ip + 1) & (wide ? 0xFFFFFFu : 0xFFFFu)) + 4;
             const int len = field + 3;
