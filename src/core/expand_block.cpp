@@ -176,11 +176,12 @@ int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) 
         // bytes of input and of output room are left covers their operands
         // and whole-chunk moves; only a copy with a 16-bit length checks the
         // room for its length. Long literals, and a long copy that needs more
-        // room, leave this loop for the checked path below. The moves have fixed sizes where they
-        // can: a branch on a token's length is mispredicted far more often
-        // than a few extra bytes cost.
-        // Past these the room is under FastMargin (limits computed without
-        // stepping a pointer outside its buffer).
+        // room, leave this loop for the checked path below. The moves have
+        // fixed sizes where they can: a branch on a token's length is
+        // mispredicted far more often than a few extra bytes cost.
+        //
+        // At or past these limits the room is under FastMargin (computed
+        // without stepping a pointer outside its buffer).
         const unsigned char* const ilimit = iend - tokens >= FastMargin ? iend - (FastMargin - 1) : tokens;
         unsigned char* const olimit = oend - base >= FastMargin ? oend - (FastMargin - 1) : base;
         while (ip < ilimit && op < olimit) {
