@@ -2,12 +2,14 @@
 # Runs the benchmarks on the shared corpus: compressed sizes against
 # `lz4 -12` and `gzip -9`, compression speed of our levels against LZ4 HC 12,
 # ExpandBlock's speed against memcpy and LZ4_decompress_safe (host), and
-# ExpandBlock against memcpy in the 32-bit build under Wine.
+# ExpandBlock against memcpy in the Windows build that this machine's Wine
+# runs (the 32-bit one where 32-bit programs run, else the 64-bit one).
 # Not part of the test command: a full run takes several minutes.
 #
 # Usage: bash bench/run.sh [OUTDIR]        (default build/bench)
 # Environment: QP_BENCH_LEVELS (default "1 2 3 6 9"; level 9 alone takes minutes),
-#   QP_BENCH_CORPUS_SCRIPT (default /work/shared/bench/make_corpus.sh).
+#   QP_BENCH_CORPUS_SCRIPT (default ../shared/bench/make_corpus.sh from the
+#   project root), QP_WINE_ARCH (32 or 64; default: what this machine runs).
 # Everything it builds and writes stays under OUTDIR; the results are also
 # saved as OUTDIR/results.txt.
 set -euo pipefail
@@ -15,7 +17,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 out=$(realpath -m "${1:-build/bench}")
 levels=${QP_BENCH_LEVELS:-1 2 3 6 9}
-corpus_script=${QP_BENCH_CORPUS_SCRIPT:-/work/shared/bench/make_corpus.sh}
+corpus_script=$(realpath -m "${QP_BENCH_CORPUS_SCRIPT:-../shared/bench/make_corpus.sh}")
+read -r arch reason < <(bash scripts/wine/arch.sh)
+if [ "$arch" = 32 ]; then win=win32 toolchain=mingw-i686 label="32-bit (i686)"
+else win=win64 toolchain=mingw-x86_64 label="64-bit (x86-64)"; fi
 mkdir -p "$out"
 tar=$out/corpus.tar
 image=$out/corpus.qpz
@@ -26,12 +31,12 @@ if [ ! -f "$tar" ]; then
   bash "$corpus_script" "$out" >&2
 fi
 
-echo "building (host Release, 32-bit MinSizeRel as the program)" >&2
+echo "building (host Release, $label MinSizeRel as the program: $reason)" >&2
 cmake -S . -B "$out/host" -DCMAKE_BUILD_TYPE=Release >"$out/host.configure.log"
 cmake --build "$out/host" -j2 --target compare expand_speed >"$out/host.build.log"
-cmake -S . -B "$out/win32" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
-  >"$out/win32.configure.log"
-cmake --build "$out/win32" -j2 --target expand_speed >"$out/win32.build.log"
+cmake -S . -B "$out/$win" -DCMAKE_TOOLCHAIN_FILE=cmake/$toolchain.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
+  >"$out/$win.configure.log"
+cmake --build "$out/$win" -j2 --target expand_speed >"$out/$win.build.log"
 
 # The command-line tools on the same bytes: size, and CPU seconds (user + sys).
 cpu_seconds() {  # runs "$@" >/dev/null, prints its CPU time
@@ -53,11 +58,13 @@ gzip_cpu=$(cpu_seconds gzip -9 -c "$tar")
   echo
   "$out/host/bench/expand_speed" "$image" "$tar"
   echo
-  if [ ! -d "$out/wine/template" ]; then
-    bash scripts/wine/make-template.sh "$out/wine/template" >&2
+  template=$out/wine/template$arch
+  if [ ! -f "$template/.qp-arch" ]; then
+    bash scripts/wine/make-template.sh "$template" "$arch" >&2
   fi
   winpath() { local p=${1//\//\\}; echo "Z:$p"; }
-  QP_WINE_TEMPLATE=$out/wine/template QP_WINE_CASES=$out/wine/cases \
+  echo "Windows build under Wine: $label"
+  QP_WINE_ARCH=$arch QP_WINE_TEMPLATE=$template \
     bash scripts/wine/prefix.sh --timeout 900 -- \
-    wine "$out/win32/bench/expand_speed.exe" "$(winpath "$image")" "$(winpath "$tar")"
+    wine "$out/$win/bench/expand_speed.exe" "$(winpath "$image")" "$(winpath "$tar")"
 } | tee "$results"

@@ -1,6 +1,10 @@
 """The demo: the bare stub explains itself; then qpack builds the example
 project into an installer, `qpack inspect` shows what it holds, and the
-installer runs under Wine, reads its archive header and ends."""
+installer runs under Wine, reads its archive header and ends.
+
+It uses the shippable folder build/dist (a Release qpack with both stubs
+beside it) and the stub this machine's Wine runs: the 32-bit one where
+32-bit programs run, else the 64-bit one under wine64."""
 
 import os
 import shutil
@@ -11,7 +15,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "harness"))
 import wine  # noqa: E402
 
-QPACK = os.path.join(wine.BUILD_HOST, "tools", "qpack", "qpack")
+QPACK = os.path.join(wine.ROOT, "build", "dist", "qpack")
+QPACK_ARCH = "x86" if wine.ARCH == "32" else "x64"
 PROJECT = os.path.join(HERE, "project", "example.qpp")
 
 
@@ -36,13 +41,14 @@ def example_installer():
     shutil.rmtree(out, ignore_errors=True)
     os.makedirs(out)
     setup = os.path.join(out, "Setup.exe")
-    print(f"\n$ qpack build {os.path.relpath(PROJECT, wine.ROOT)} -o {os.path.relpath(setup, wine.ROOT)}")
-    built = subprocess.run([QPACK, "build", PROJECT, "-o", setup, "--stub", wine.STUB],
+    print(f"\n$ build/dist/qpack build {os.path.relpath(PROJECT, wine.ROOT)} -o {os.path.relpath(setup, wine.ROOT)}"
+          f" --arch {QPACK_ARCH}")
+    built = subprocess.run([QPACK, "build", PROJECT, "-o", setup, "--arch", QPACK_ARCH],
                            capture_output=True, text=True)
     print(built.stdout + built.stderr, end="")
     if built.returncode != 0:
         sys.exit(built.returncode)
-    print(f"\n$ qpack inspect {os.path.relpath(setup, wine.ROOT)}")
+    print(f"\n$ build/dist/qpack inspect {os.path.relpath(setup, wine.ROOT)}")
     inspected = subprocess.run([QPACK, "inspect", setup], capture_output=True, text=True)
     print(inspected.stdout, end="")
     print(f"(inspect exit code {inspected.returncode})")
@@ -57,5 +63,6 @@ def example_installer():
 
 
 if __name__ == "__main__":
+    print(f"Wine: {wine.WINE} ({wine.WINE_ENV['WINEARCH']} prefix), stub {os.path.basename(wine.STUB)}")
     bare_stub()
     example_installer()

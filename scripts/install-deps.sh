@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   g++-mingw-w64-i686 binutils-mingw-w64-i686
-  wine wine32:i386
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+  wine wine64 wine32:i386
   xvfb x11-apps imagemagick
   googletest libgtest-dev
   clang libclang-rt-dev

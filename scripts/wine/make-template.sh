@@ -1,14 +1,25 @@
 #!/usr/bin/env bash
-# Makes the 32-bit template prefix that every Windows test copies.
-# Usage: make-template.sh DIR    (DIR is replaced)
+# Makes the template prefix that every Windows test copies.
+# Usage: make-template.sh DIR [32|64]    (DIR is replaced; the architecture
+# defaults to the one scripts/wine/arch.sh picks for this machine)
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=arch.sh
+source "$here/arch.sh"
 dir=$(realpath -m "$1")
+arch=${2:-$(qp_wine_arch | cut -d' ' -f1)}
+qp_wine_env "$arch"
 rm -rf "$dir"
 mkdir -p "$(dirname "$dir")"
-export WINEPREFIX=$dir WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX=$dir WINEDEBUG=-all
 # No display while the prefix is made: nothing may open a window.
-env -u DISPLAY wineboot -i >/dev/null 2>&1
-wineserver -w
+if ! env -u DISPLAY "$WINELOADER" wineboot -i >"$dir.log" 2>&1; then
+  echo "make-template: wineboot failed for a $WINEARCH prefix in $dir:" >&2
+  tail -n 5 "$dir.log" >&2
+  exit 1
+fi
+"$WINESERVER" -w
+rm -f "$dir.log"
 
 # A fresh prefix links the user's folders into the real home and lets
 # winemenubuilder write desktop files there: cut both off.
@@ -25,4 +36,5 @@ cat >>"$dir/user.reg" <<'REG'
 [Software\\Wine\\WineDbg] 1700000000
 "ShowCrashDialog"=dword:00000000
 REG
-echo "template prefix ready: $dir" >&2
+echo "$arch" >"$dir/.qp-arch"
+echo "template prefix ready ($WINEARCH): $dir" >&2

@@ -17,7 +17,7 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 import wine  # noqa: E402
 
-DUMP = os.path.join(wine.BUILD_WIN32, "tests", "archive_dump.exe")
+DUMP = os.path.join(wine.BUILD_WIN, "tests", "archive_dump.exe")
 QPACK = os.path.join(wine.BUILD_HOST, "tools", "qpack", "qpack")
 
 CORRUPT = ("This self-extracting archive is corrupt.  This is often caused by a virus on your computer.  "

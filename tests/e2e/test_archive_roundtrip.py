@@ -14,7 +14,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import wine  # noqa: E402
 
 QPACK = os.path.join(wine.BUILD_HOST, "tools", "qpack", "qpack")
-DUMP = os.path.join(wine.BUILD_WIN32, "tests", "archive_dump.exe")
+DUMP = os.path.join(wine.BUILD_WIN, "tests", "archive_dump.exe")
 EXAMPLE = os.path.join(wine.ROOT, "examples", "project", "example.qpp")
 
 

@@ -1,6 +1,7 @@
 """The qpack program itself: a bad project ends with exit code 1, a
 FILE:LINE: message on stderr and no output file; a good one writes the
-installer, and inspect exits with the corrupt-archive code of a damaged one."""
+installer, and inspect exits with the corrupt-archive code of a damaged one.
+--arch picks the stub beside qpack, and inspect names the program's architecture."""
 
 import os
 import shutil
@@ -27,11 +28,25 @@ class QpackCommandLine(unittest.TestCase):
     def qpack(self, *args):
         return subprocess.run([QPACK] + list(args), capture_output=True, text=True, cwd=self.dir)
 
-    def build(self, project_text):
+    def write_project(self, project_text):
         project = os.path.join(self.dir, "p.qpp")
         with open(project, "w") as f:
             f.write(project_text)
+        return project
+
+    def build(self, project_text):
+        project = self.write_project(project_text)
         return self.qpack("build", project, "-o", os.path.join(self.out, "Setup.exe"), "--stub", wine.STUB)
+
+    def installed_qpack(self, stubs):
+        """A copy of qpack in a folder of its own with `stubs` ({name: source}) beside it,
+        so that its own-folder lookup finds those and nothing else."""
+        folder = os.path.join(self.dir, "dist")
+        os.makedirs(folder)
+        shutil.copy(QPACK, folder)
+        for name, source in stubs.items():
+            shutil.copy(source, os.path.join(folder, name))
+        return os.path.join(folder, "qpack")
 
     def test_bad_projects(self):
         project = os.path.join(self.dir, "p.qpp")
@@ -66,11 +81,61 @@ class QpackCommandLine(unittest.TestCase):
         self.assertIn("result: corrupt, code 55", damaged.stdout)
 
     def test_usage_errors(self):
-        for args in ([], ["build"], ["frobnicate"], ["build", "p.qpp", "--colour"]):
+        for args in ([], ["build"], ["frobnicate"], ["build", "p.qpp", "--colour"], ["build", "p.qpp", "--arch", "arm64"],
+                     ["build", "p.qpp", "--arch"]):
             with self.subTest(args=args):
                 result = self.qpack(*args)
                 self.assertEqual(result.returncode, 64)
                 self.assertIn("usage:", result.stdout + result.stderr)
+
+    def test_arch_picks_the_stub_beside_qpack(self):
+        stubs = {"quillpack.exe": wine.STUB32}
+        if os.path.exists(wine.STUB64):
+            stubs["quillpack64.exe"] = wine.STUB64
+        qpack = self.installed_qpack(stubs)
+        project = self.write_project("[Product]\nName = P\n[Files]\na.txt\n")
+        setup = os.path.join(self.out, "Setup.exe")
+        for args, stub, architecture in (([], wine.STUB32, "x86 (PE32, i386)"),
+                                         (["--arch", "x86"], wine.STUB32, "x86 (PE32, i386)"),
+                                         (["--arch", "x64"], wine.STUB64, "x64 (PE32+, AMD64)")):
+            with self.subTest(args=args):
+                if not os.path.exists(stub):
+                    self.skipTest("no x64 stub at " + stub)
+                result = subprocess.run([qpack, "build", project, "-o", setup] + args, capture_output=True, text=True)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                with open(stub, "rb") as f:
+                    program = f.read()[:-4]  # the bare stub's zero trailer is not part of the program
+                with open(setup, "rb") as f:
+                    self.assertEqual(f.read(len(program)), program)
+                inspected = subprocess.run([qpack, "inspect", setup], capture_output=True, text=True)
+                self.assertEqual(inspected.returncode, 0, inspected.stdout[-500:])
+                self.assertIn(f"\nprogram: {len(program)} bytes\narchitecture: {architecture}\n", inspected.stdout)
+
+    def test_stub_problems_name_the_stub_and_the_fix(self):
+        qpack = self.installed_qpack({"quillpack.exe": wine.STUB32})  # shipped without the x64 stub
+        project = self.write_project("[Product]\nName = P\n[Files]\na.txt\n")
+        looked_for = os.path.join(os.path.dirname(qpack), "quillpack64.exe")
+        missing = os.path.join(self.dir, "none.exe")
+        text = os.path.join(self.dir, "a.txt")
+        cases = [
+            (["--arch", "x64"], f"the x64 stub {looked_for} is missing: qpack looks for its stubs in its own folder. "
+                                "Give the stub with --stub PATH, or install qpack with quillpack.exe and "
+                                "quillpack64.exe beside it"),
+            (["--arch", "x64", "--stub", wine.STUB32],
+             f"{wine.STUB32}: the stub is an x86 program, but an x64 installer was asked for"),
+            (["--stub", missing], f"the stub {missing} given with --stub does not exist"),
+            (["--stub", text], f"{text}: the stub is not a Windows program: too short for a DOS header (1 bytes)"),
+        ]
+        if os.path.exists(wine.STUB64):
+            cases.append((["--stub", wine.STUB64, "--arch", "x86"],
+                          f"{wine.STUB64}: the stub is an x64 program, but an x86 installer was asked for"))
+        for args, message in cases:
+            with self.subTest(args=args):
+                result = subprocess.run([qpack, "build", project, "-o", os.path.join(self.out, "Setup.exe")] + args,
+                                        capture_output=True, text=True)
+                self.assertEqual(result.returncode, 1)
+                self.assertEqual(result.stderr, f"qpack: error: {message}\n")
+                self.assertEqual(os.listdir(self.out), [])
 
     def test_system_file_versions_come_from_real_version_resources(self):
         # Libraries built by windres for the Windows tests: one with the U.S. English,
@@ -87,18 +152,22 @@ class QpackCommandLine(unittest.TestCase):
         self.assertIn('file.1.extra: ""', inspected.stdout)
 
     def test_windows_qpack_finds_the_stub_beside_itself(self):
-        qpack_exe = os.path.join(wine.BUILD_WIN32, "tools", "qpack", "qpack.exe")
+        # The Windows qpack of the build this Wine runs, beside that build's stub.
+        qpack_exe = os.path.join(wine.BUILD_WIN, "tools", "qpack", "qpack.exe")
+        arch = [] if wine.STUB == wine.STUB32 else ["--arch", "x64"]
         with wine.Prefix(name="qpack") as prefix:
             folder = os.path.join(prefix.drive_c, "build")
             shutil.copytree(os.path.join(wine.ROOT, "examples", "project"), os.path.join(folder, "project"))
             shutil.copy(qpack_exe, folder)
             shutil.copy(wine.STUB, folder)
-            built = prefix.run([os.path.join(folder, "qpack.exe"), "build", "project\\example.qpp", "-o", "Setup.exe"],
+            built = prefix.run([os.path.join(folder, "qpack.exe"), "build", "project\\example.qpp", "-o", "Setup.exe"] + arch,
                                cwd=folder)
             self.assertEqual(built.returncode, 0, built.stderr)
             inspected = prefix.run([os.path.join(folder, "qpack.exe"), "inspect", "Setup.exe"], cwd=folder)
         self.assertEqual(inspected.returncode, 0, inspected.stdout[-500:])
         self.assertIn('productName: "Quill Notes"', inspected.stdout)
+        self.assertIn("architecture: " + ("x64 (PE32+, AMD64)" if arch else "x86 (PE32, i386)"),
+                      inspected.stdout.splitlines())
         self.assertIn("result: sound", inspected.stdout)
 
 

@@ -6,7 +6,7 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 import wine  # noqa: E402
 
-PROBE = os.path.join(wine.BUILD_WIN32, "tests", "ui_probe.exe")
+PROBE = os.path.join(wine.BUILD_WIN, "tests", "ui_probe.exe")
 RESULT = "C:\\result.txt"
 STOP = "C:\\stop"
 

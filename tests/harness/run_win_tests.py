@@ -46,11 +46,11 @@ def main():
                 ok, output = False, "timed out"
         if ok:
             passed += 1
-            print(f"[win] PASS {case}", flush=True)
+            print(f"[win{wine.ARCH}] PASS {case}", flush=True)
         else:
             failed += 1
-            print(f"[win] FAIL {case}\n{output}", flush=True)
-    print(f"windows tests: {passed} passed, {failed} failed")
+            print(f"[win{wine.ARCH}] FAIL {case}\n{output}", flush=True)
+    print(f"windows tests ({wine.ARCH}-bit): {passed} passed, {failed} failed")
     if results_file:
         with open(results_file, "w") as out:
             out.write(f"{passed} {failed}\n")

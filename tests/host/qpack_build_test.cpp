@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
 
+#include "host/pe_test_image.h"
 #include "qpack/build_command.h"
 #include "qpack/inspect.h"
 #include "qpack/project.h"
@@ -22,10 +24,14 @@ protected:
                                            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir / "out");
-        Bytes stub(4096, 0x90);
-        stub[0] = 'M', stub[1] = 'Z';
-        for (size_t i = stub.size() - 4; i < stub.size(); ++i) stub[i] = 0;
-        write("stub.exe", std::string(stub.begin(), stub.end()));
+        writeBytes(dir / "stub.exe", bareStub(TestMachineI386, TestMagicPe32));
+    }
+
+    // A bare stub as built: program headers, code, and a zero trailer.
+    static Bytes bareStub(uint16_t machine, uint16_t magic) {
+        Bytes stub = peTestImage(machine, magic, 4096);
+        std::fill(stub.end() - 4, stub.end(), 0);
+        return stub;
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -41,7 +47,13 @@ protected:
         std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
     }
 
-    BuildRequest request(const fs::path& project) { return BuildRequest{project, dir / "out" / "Setup.exe", dir / "stub.exe"}; }
+    BuildRequest request(const fs::path& project) {
+        BuildRequest r;
+        r.project = project;
+        r.output = dir / "out" / "Setup.exe";
+        r.stub = dir / "stub.exe";
+        return r;
+    }
 
     InstallerImage build(const fs::path& project) {
         std::vector<std::string> warnings;
@@ -210,6 +222,76 @@ TEST_F(QpackBuild, AStubThatAlreadyCarriesAnArchiveIsRefused) {
     fs::remove(dir / "out" / "Setup.exe");
     EXPECT_THROW(build(dir / "p.qpp"), std::runtime_error);
     EXPECT_TRUE(outputFiles().empty());
+}
+
+TEST_F(QpackBuild, TheStubMustBeAProgramForTheAskedArchitecture) {
+    write("p.qpp", "[Product]\nName = P\n[Files]\na.txt\n");
+    write("a.txt", "a");
+    Bytes notPe(4096, 0x90);
+    notPe[0] = 'M', notPe[1] = 'Z';
+    const std::string stubName = (dir / "stub.exe").string();
+    const struct {
+        const char* what;
+        std::optional<Bytes> stub;  // none: missing
+        std::optional<PeArchitecture> asked;
+        bool besideQpack;
+        std::string error;  // empty: builds, and inspect names the architecture
+        const char* architecture;
+    } cases[] = {
+        {"x86, none asked", bareStub(TestMachineI386, TestMagicPe32), {}, false, "", "x86 (PE32, i386)"},
+        {"x64, none asked", bareStub(TestMachineAmd64, TestMagicPe32Plus), {}, false, "", "x64 (PE32+, AMD64)"},
+        {"x64 asked", bareStub(TestMachineAmd64, TestMagicPe32Plus), PeArchitecture::X64, true, "", "x64 (PE32+, AMD64)"},
+        {"x86 for x64", bareStub(TestMachineI386, TestMagicPe32), PeArchitecture::X64, false,
+         stubName + ": the stub is an x86 program, but an x64 installer was asked for", nullptr},
+        {"x64 for x86", bareStub(TestMachineAmd64, TestMagicPe32Plus), PeArchitecture::X86, true,
+         stubName + ": the stub is an x64 program, but an x86 installer was asked for", nullptr},
+        {"ARM64", bareStub(0xAA64, TestMagicPe32Plus), {}, false,
+         stubName + ": the stub's architecture is unknown (PE32+, machine 0xAA64): a stub is an x86 (PE32, i386) or "
+                    "x64 (PE32+, AMD64) program",
+         nullptr},
+        {"not a PE program", notPe, {}, false,
+         stubName + ": the stub is not a Windows program: the PE header offset 0x90909090 lies beyond the end of the "
+                    "file (4096 bytes)",
+         nullptr},
+        {"missing beside qpack", {}, PeArchitecture::X64, true,
+         "the x64 stub " + stubName + " is missing: qpack looks for its stubs in its own folder. Give the stub with "
+         "--stub PATH, or install qpack with quillpack.exe and quillpack64.exe beside it",
+         nullptr},
+        {"missing, named", {}, {}, false, "the stub " + stubName + " given with --stub does not exist", nullptr},
+    };
+    for (const auto& c : cases) {
+        fs::remove(dir / "stub.exe");
+        if (c.stub) writeBytes(dir / "stub.exe", *c.stub);
+        BuildRequest r = request(dir / "p.qpp");
+        r.architecture = c.asked;
+        r.stubBesideQpack = c.besideQpack;
+        std::vector<std::string> warnings;
+        try {
+            buildInstaller(r, warnings);
+            EXPECT_EQ(c.error, "") << c.what << ": built";
+            std::string report;
+            EXPECT_EQ(inspect(&report), 0) << c.what;
+            EXPECT_NE(report.find(std::string("\narchitecture: ") + c.architecture + "\n"), std::string::npos)
+                << c.what << "\n" << report;
+        } catch (const std::exception& e) {
+            EXPECT_EQ(e.what(), c.error) << c.what;
+            EXPECT_TRUE(outputFiles().empty()) << c.what;
+        }
+        fs::remove(dir / "out" / "Setup.exe");
+    }
+}
+
+TEST_F(QpackBuild, InspectReportsAProgramWithoutPeHeadersAsUnknownAndKeepsItsCode) {
+    write("p.qpp", "[Product]\nName = P\n[Files]\na.txt\n");
+    write("a.txt", "a");
+    build(dir / "p.qpp");
+    Bytes setup = read(dir / "out" / "Setup.exe");
+    setup[TestPeOffset] = 'N';
+    writeBytes(dir / "out" / "Setup.exe", setup);
+    std::string report;
+    EXPECT_EQ(inspect(&report), 40);
+    EXPECT_NE(report.find("\narchitecture: unknown (no PE signature at offset 0x40)\nheader: "), std::string::npos)
+        << report;
 }
 
 TEST_F(QpackBuild, MissingMessagesFallBackToEnglishWithAWarning) {

@@ -35,8 +35,12 @@ TEST(UiManifest, CommonControlsSixAreLoaded) {
     GetModuleFileNameA(comctl, path, sizeof path);
     std::string lower(path);
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    EXPECT_NE(lower.find("\\winsxs\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6."), std::string::npos)
-        << path;
+#ifdef _WIN64
+    const char* assembly = "\\winsxs\\amd64_microsoft.windows.common-controls_6595b64144ccf1df_6.";
+#else
+    const char* assembly = "\\winsxs\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6.";
+#endif
+    EXPECT_NE(lower.find(assembly), std::string::npos) << path;
 }
 
 }  // namespace

@@ -1,16 +1,58 @@
 #include "qpack/build_command.h"
 
+#include <stdexcept>
+
 #include "qpack/compressor.h"
 #include "qpack/content_builder.h"
 #include "qpack/project.h"
 
+namespace fs = std::filesystem;
+
+namespace {
+
+// The program part of the stub, once it is known to be a bare stub for the
+// asked architecture; every problem names the stub and says how to fix it.
+Bytes stubProgram(const BuildRequest& request) {
+    const std::string name = request.stub.string();
+    std::error_code ec;
+    if (!fs::exists(request.stub, ec)) {
+        if (request.stubBesideQpack)
+            throw std::runtime_error("the " + architectureName(request.architecture.value_or(PeArchitecture::X86)) +
+                                     " stub " + name + " is missing: qpack looks for its stubs in its own folder. "
+                                     "Give the stub with --stub PATH, or install qpack with " +
+                                     stubFileName(PeArchitecture::X86) + " and " + stubFileName(PeArchitecture::X64) +
+                                     " beside it");
+        throw std::runtime_error("the stub " + name + " given with --stub does not exist");
+    }
+    Bytes stub = readInputFile(request.stub, name, 0);
+    Bytes program;
+    PeArchitecture found = PeArchitecture::Unknown;
+    try {
+        program = programBytesOfStub(stub);
+        found = stubArchitecture(stub);
+    } catch (const std::runtime_error& e) {
+        throw std::runtime_error(name + ": " + e.what());
+    }
+    if (request.architecture && found != *request.architecture)
+        throw std::runtime_error(name + ": the stub is an " + architectureName(found) + " program, but an " +
+                                 architectureName(*request.architecture) + " installer was asked for");
+    return program;
+}
+
+}  // namespace
+
+std::string stubFileName(PeArchitecture architecture) {
+    return architecture == PeArchitecture::X64 ? "quillpack64.exe" : "quillpack.exe";
+}
+
 InstallerImage buildInstaller(const BuildRequest& request, std::vector<std::string>& warnings) {
+    // The stub first: a missing or wrong one is found before any input is read.
+    Bytes program = stubProgram(request);
     Project project = loadProject(request.project);
     ArchiveContent content = resolveProject(project, warnings);
     if ((content.flags & FlagRestartPending) != 0)
         warnings.push_back(request.project.string() +
                            ": the flag restart-pending is normally set by the installation itself");
-    Bytes stub = readInputFile(request.stub, request.stub.string(), 0);
     BuildSettings settings;
     settings.compressHeader = project.compressHeader;
     settings.level = project.compressionLevel;
@@ -19,7 +61,7 @@ InstallerImage buildInstaller(const BuildRequest& request, std::vector<std::stri
         std::vector<unsigned char> image = compressImage(bytes.data(), bytes.size(), level);
         return Bytes(image.begin(), image.end());
     };
-    InstallerImage image = assembleInstaller(programBytesOfStub(stub), content, settings);
+    InstallerImage image = assembleInstaller(program, content, settings);
     writeInstallerFiles(image, request.output);
     return image;
 }

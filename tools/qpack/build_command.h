@@ -2,16 +2,27 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "qpack/installer_image.h"
+#include "qpack/pe_header.h"
 
 struct BuildRequest {
     std::filesystem::path project;
     std::filesystem::path output;
     std::filesystem::path stub;
+    // The stub must be a program for this architecture; none: for either.
+    std::optional<PeArchitecture> architecture;
+    // The stub was looked up beside qpack rather than named: when it is
+    // missing, qpack was installed without it.
+    bool stubBesideQpack = false;
 };
+
+// The stub qpack ships beside itself for an architecture: quillpack.exe
+// (x86) or quillpack64.exe (x64).
+std::string stubFileName(PeArchitecture architecture);
 
 // Throws ProjectError or std::runtime_error; then nothing has been written.
 // Returns the image that was written (for reporting its sizes).

@@ -11,6 +11,7 @@
 #include "core/expand_block.h"
 #include "core/memory_stream.h"
 #include "qpack/installer_image.h"
+#include "qpack/pe_header.h"
 
 namespace fs = std::filesystem;
 
@@ -121,6 +122,7 @@ private:
         scramble(headerImage.data(), headerImage.length(), key);
         bool compressed = ExpandBlock(headerImage);
         line("program", std::to_string(archiveOffset) + " bytes");
+        line("architecture", architectureText(archiveOffset));
         line("header", std::to_string(headerLength) + " bytes stored" + (compressed ? ", compressed" : "") + ", " +
                            std::to_string(headerImage.length()) + " bytes plain");
         // Every checksum is verified here, whatever the flag says.
@@ -168,6 +170,14 @@ private:
         for (int n = 0; n < h.stringCount; ++n)
             for (int l = 0; l < h.languageCount; ++l)
                 line("message." + std::to_string(n) + "." + std::to_string(l), quoted(*h.text(n, l)));
+    }
+
+    // Only reported: the program checksum is what finds a damaged program.
+    std::string architectureText(int programSize) const {
+        PeHeaders headers;
+        std::string problem = readPeHeaders(reinterpret_cast<const uint8_t*>(image_.cStr()),
+                                            static_cast<size_t>(programSize), headers);
+        return problem.empty() ? describeArchitecture(headers) : "unknown (" + problem + ")";
     }
 
     int readPayloadAndRecords() {

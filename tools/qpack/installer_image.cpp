@@ -13,8 +13,19 @@ std::string volumeFileName(int number) {
     return name;
 }
 
+PeArchitecture stubArchitecture(const Bytes& stub) {
+    PeHeaders headers;
+    std::string problem = readPeHeaders(stub.data(), stub.size(), headers);
+    if (!problem.empty()) throw std::runtime_error("the stub is not a Windows program: " + problem);
+    PeArchitecture architecture = architectureOf(headers);
+    if (architecture == PeArchitecture::Unknown)
+        throw std::runtime_error("the stub's architecture is " + describeArchitecture(headers) +
+                                 ": a stub is an x86 (PE32, i386) or x64 (PE32+, AMD64) program");
+    return architecture;
+}
+
 Bytes programBytesOfStub(const Bytes& stub) {
-    if (stub.size() < 64 || stub[0] != 'M' || stub[1] != 'Z') throw std::runtime_error("the stub is not a Windows program");
+    stubArchitecture(stub);
     for (size_t i = stub.size() - TrailerSize; i < stub.size(); ++i)
         if (stub[i] != 0) throw std::runtime_error("the stub already carries an archive (its trailer is not zero)");
     return Bytes(stub.begin(), stub.end() - TrailerSize);

@@ -11,6 +11,7 @@
 
 #include "qpack/archive_writer.h"
 #include "qpack/compressor.h"
+#include "qpack/pe_header.h"
 
 // Compresses bytes into the compressed image form at a level from 1 to 9.
 using Compressor = std::function<Bytes(const Bytes&, int level)>;
@@ -27,9 +28,14 @@ struct InstallerImage {
     std::vector<Bytes> volumes;  // Disk2.QPK, Disk3.QPK, ...
 };
 
+// What a stub's program runs on. Throws std::runtime_error, saying why, for a
+// file that is not a Windows program for x86 or x64.
+PeArchitecture stubArchitecture(const Bytes& stub);
+
 // The program part of a bare stub: the stub as built ends in a zero trailer
 // (so that alone it reports that it holds no archive), which is dropped.
-// Throws std::runtime_error for a file that is not a bare stub.
+// Throws std::runtime_error for a file that is not a bare stub of a known
+// architecture.
 Bytes programBytesOfStub(const Bytes& stub);
 
 // Throws std::runtime_error when the volume size cannot hold the program and

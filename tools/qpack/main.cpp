@@ -18,9 +18,11 @@ namespace {
 
 const char Usage[] =
     "usage:\n"
-    "  qpack build PROJECT [-o SETUP.EXE] [--stub QUILLPACK.EXE]\n"
+    "  qpack build PROJECT [-o SETUP.EXE] [--arch x86|x64] [--stub QUILLPACK.EXE]\n"
     "  qpack inspect SETUP.EXE\n"
-    "The stub defaults to quillpack.exe in the folder of qpack itself.\n";
+    "--arch picks the stub in the folder of qpack itself: x86 (the default) takes\n"
+    "quillpack.exe, x64 takes quillpack64.exe. --stub names another stub; given\n"
+    "with --arch, it must be a program for that architecture.\n";
 
 fs::path ownFolder(const char* argv0) {
 #ifdef _WIN32
@@ -43,11 +45,14 @@ int usageError(const std::string& problem) {
 int build(const std::vector<std::string>& args, const char* argv0) {
     BuildRequest request;
     request.output = "Setup.exe";
-    request.stub = ownFolder(argv0) / "quillpack.exe";
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if ((a == "-o" || a == "--stub") && i + 1 < args.size()) {
             (a == "-o" ? request.output : request.stub) = args[++i];
+        } else if (a == "--arch" && i + 1 < args.size()) {
+            PeArchitecture architecture = architectureNamed(args[++i]);
+            if (architecture == PeArchitecture::Unknown) return usageError("unknown architecture " + args[i]);
+            request.architecture = architecture;
         } else if (!a.empty() && a[0] == '-') {
             return usageError("unknown option " + a);
         } else if (request.project.empty()) {
@@ -57,6 +62,12 @@ int build(const std::vector<std::string>& args, const char* argv0) {
         }
     }
     if (request.project.empty()) return usageError("no project file given");
+    if (request.stub.empty()) {
+        // The stub qpack ships with is the one for the architecture asked for, x86 unless told.
+        request.architecture = request.architecture.value_or(PeArchitecture::X86);
+        request.stub = ownFolder(argv0) / stubFileName(*request.architecture);
+        request.stubBesideQpack = true;
+    }
     std::vector<std::string> warnings;
     try {
         InstallerImage image = buildInstaller(request, warnings);

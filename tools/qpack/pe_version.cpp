@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "qpack/pe_header.h"
+
 namespace {
 
 constexpr uint32_t ResourceTypeVersion = 16;
@@ -29,13 +31,12 @@ struct Section {
 class PeImage {
 public:
     explicit PeImage(const std::vector<uint8_t>& image) : bytes_(image) {
-        if (bytes_.u16(0) != 0x5A4D) return;  // "MZ"
-        uint32_t pe = bytes_.u32(0x3C);
-        if (!bytes_.has(pe, 24) || bytes_.u32(pe) != 0x00004550) return;  // "PE\0\0"
-        uint32_t sectionCount = bytes_.u16(pe + 6);
-        uint32_t optionalSize = bytes_.u16(pe + 20);
-        uint64_t optional = uint64_t(pe) + 24;
-        uint32_t magic = bytes_.u16(optional);
+        PeHeaders headers;
+        if (!readPeHeaders(image.data(), image.size(), headers).empty()) return;
+        uint32_t sectionCount = headers.sectionCount;
+        uint32_t optionalSize = headers.optionalHeaderSize;
+        uint64_t optional = headers.optionalHeaderOffset();
+        uint32_t magic = headers.optionalMagic;
         uint64_t countAt = magic == 0x10B ? optional + 92 : magic == 0x20B ? optional + 108 : 0;
         if (!countAt || countAt + 4 > optional + optionalSize) return;
         uint32_t directoryCount = bytes_.u32(countAt);
