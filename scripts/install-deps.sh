@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine64 wine32:i386
-  xvfb x11-apps imagemagick
+  xvfb x11-apps imagemagick fonts-dejavu-core
   googletest libgtest-dev
   clang libclang-rt-dev
   lz4 liblz4-dev gzip

@@ -1,5 +1,7 @@
 #include "archive/archive_format.h"
 
+#include <cstring>
+
 const char VolumeNameFormat[] = "Disk%d.QPK";
 
 const FlagName FlagNames[] = {
@@ -51,12 +53,21 @@ bool isSafeRecordName(const char* name) {
     if (!name || !*name) return false;
     if (*name == '\\' || *name == '/') return false;
     const char* componentStart = name;
+    bool onlyDotsAndBlanks = true;
     for (const char* p = name;; ++p) {
-        if (*p == ':') return false;
-        if (*p == '\\' || *p == '/' || *p == 0) {
-            if (p - componentStart == 2 && componentStart[0] == '.' && componentStart[1] == '.') return false;
-            if (*p == 0) return true;
+        unsigned char c = static_cast<unsigned char>(*p);
+        // Line breaks would split the name into several entries of the
+        // uninstall record; the rest are characters no file name may hold.
+        if (c != 0 && (c < 0x20 || std::strchr(":\"*?<>|", c))) return false;
+        if (c == '\\' || c == '/' || c == 0) {
+            // Windows trims dots and blanks at a component's end, so ". ." or
+            // ".. " would become a parent reference after this check.
+            if (p > componentStart && onlyDotsAndBlanks) return false;
+            if (c == 0) return true;
             componentStart = p + 1;
+            onlyDotsAndBlanks = true;
+        } else if (c != '.' && c != ' ') {
+            onlyDotsAndBlanks = false;
         }
     }
 }

@@ -271,6 +271,11 @@ TEST(FileRecord, RecordNameSafety) {
         {"a.txt", true},  {"sub\\dir\\a.txt", true}, {"..a", true},     {"a..", true},   {"a\\..b\\c", true},
         {"", false},      {"..", false},             {"a\\..", false},  {"\\a", false},  {"/a", false},
         {"c:a", false},   {"a\\b:c", false},         {"x/../y", false}, {"..\\", false},
+        // Line breaks would forge entries of the uninstall record; Windows
+        // trims trailing dots and blanks, so these components name a parent.
+        {"a\r\nC:\\boot.ini", false}, {"a\tb", false}, {"a\"b", false}, {"a*", false}, {"a?", false},
+        {"a<b", false}, {"a>b", false}, {"a|b", false}, {".. \\x", false}, {". .\\x", false},
+        {"a\\...\\x", false}, {".", false}, {"sub\\.\\x", false}, {"a b\\c d.txt", true}, {"\xE9t\xE9.txt", true},
     };
     for (const auto& c : cases) EXPECT_EQ(isSafeRecordName(c.first), c.second) << c.first;
 }

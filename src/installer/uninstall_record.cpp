@@ -1,0 +1,44 @@
+#include "installer/uninstall_record.h"
+
+#include "files/file.h"
+#include "files/file_attributes.h"
+#include "files/path_text.h"
+#include "installer/header_settings.h"
+#include "runtime/string_table.h"
+
+const int SavedMessageNumbers[] = {10, 15, 20, 30, 34, 35, 53, 55, 56, 57, 58, 59};
+const int SavedMessageCount = sizeof SavedMessageNumbers / sizeof SavedMessageNumbers[0];
+
+void resetUninstallRecord(UninstallRecord& record) {
+    record.entries.clear();
+    record.directories.setBucketCount(40);
+}
+
+void addUninstallEntry(UninstallRecord& record, const String& path, bool isDirectory) {
+    if (path.isEmpty() || path.findFirstOf("\r\n") >= 0) return;
+    if (isDirectory) {
+        String key = path;
+        key.makeUpper();
+        if (!record.directories.insert(key, true)) return;
+        record.entries.appendChar('~');
+    }
+    record.entries.append(path);
+    record.entries.append("\r\n");
+}
+
+String uninstallRecordPath(const String& installDirectory) {
+    return joinPath(joinPath(installDirectory, uninstallSubdir), "Uninstall.DAT");
+}
+
+bool writeUninstallRecord(const UninstallRecord& record, const String& installDirectory) {
+    String path = uninstallRecordPath(installDirectory);
+    if (record.entries.isEmpty()) {
+        deleteFile(path.cStr());
+        return true;
+    }
+    String text = record.entries;
+    text.append("\r\n\r\n[Strings]\r\n");
+    for (int i = 0; i < SavedMessageCount; ++i)
+        text.appendFormat("~%d\r\n%s\r\n", SavedMessageNumbers[i], message(SavedMessageNumbers[i]));
+    return writeWholeFile(path.cStr(), text);
+}
