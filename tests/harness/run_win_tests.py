@@ -6,6 +6,7 @@ ordinary user. Prints one line per case and a closing count line."""
 import os
 import subprocess
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import wine  # noqa: E402
@@ -26,6 +27,7 @@ def list_cases(program):
 
 
 def main():
+    started = time.monotonic()
     program = os.path.abspath(sys.argv[1])
     results_file = sys.argv[2] if len(sys.argv) > 2 else None
     cases = list_cases(program)
@@ -50,7 +52,8 @@ def main():
         else:
             failed += 1
             print(f"[win{wine.ARCH}] FAIL {case}\n{output}", flush=True)
-    print(f"windows tests ({wine.ARCH}-bit): {passed} passed, {failed} failed")
+    print(f"windows tests ({wine.ARCH}-bit): {passed} passed, {failed} failed in {time.monotonic() - started:.0f} s"
+          f" (case prefixes: {wine.prefix_copy_method()})")
     if results_file:
         with open(results_file, "w") as out:
             out.write(f"{passed} {failed}\n")
