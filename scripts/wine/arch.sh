@@ -15,7 +15,7 @@ qp_wine_arch() {
   if [ -x /usr/lib/wine/wine ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
     echo "32 this machine runs 32-bit programs"
   else
-    echo "64 this kernel cannot run 32-bit programs (no wine32)"
+    echo "64 this kernel cannot run 32-bit programs, so neither can wine32"
   fi
 }
 

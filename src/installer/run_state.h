@@ -23,6 +23,7 @@ using MoveFileExFunction = BOOL(WINAPI*)(LPCSTR existing, LPCSTR replacement, DW
 
 struct RunState {
     String installDirectory;
+    String archivePath;  // the installer's own file: registered as "InstallSource"
     bool reinstallation = false;  // installing over an earlier installation in its directory
     // The archive's flag word for this run; placement adds FlagRestartPending.
     uint32_t flags = 0;
