@@ -13,7 +13,7 @@ cmake -S . -B build/host -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQP_SANITIZE=ON >/de
 cmake --build build/host -j"$jobs"
 for target in win32:i686 win64:x86_64; do
   dir=build/${target%%:*}
-  cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-${target#*:}.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+  cmake --no-warn-unused-cli -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-${target#*:}.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
   cmake --build "$dir" -j"$jobs"
 done
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
