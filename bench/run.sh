@@ -27,6 +27,10 @@ image=$out/corpus.qpz
 results=$out/results.txt
 
 if [ ! -f "$tar" ]; then
+  if [ ! -f "$corpus_script" ]; then
+    echo "bench: no corpus script at $corpus_script; set QP_BENCH_CORPUS_SCRIPT" >&2
+    exit 1
+  fi
   echo "making the corpus in $out" >&2
   bash "$corpus_script" "$out" >&2
 fi

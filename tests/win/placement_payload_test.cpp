@@ -15,6 +15,7 @@
 #include "files_test_support.h"
 #include "installer/placement.h"
 #include "placement_test_support.h"
+#include "progress_test_support.h"
 #include "runtime/process_state.h"
 #include "shell/special_folders.h"
 #include "support/fatal_capture.h"
@@ -84,14 +85,10 @@ class GuiPlacement : public PlacementTest {
 protected:
     void SetUp() override {
         PlacementTest::SetUp();
-        instanceHandle = GetModuleHandleA(nullptr);
-        backgroundWindow = createBackgroundWindow(instanceHandle, nullptr);
-        ASSERT_NE(openProgressDialog(), nullptr);
+        ASSERT_TRUE(openProgressOverBackground());
     }
     void TearDown() override {
-        closeProgressDialog();
-        DestroyWindow(backgroundWindow);
-        backgroundWindow = nullptr;
+        closeProgressOverBackground();
         PlacementTest::TearDown();
     }
 };

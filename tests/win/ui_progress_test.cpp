@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include "progress_test_support.h"
 #include "runtime/process_state.h"
 #include "runtime/string_table.h"
 #include "ui/background.h"
@@ -18,20 +19,16 @@ namespace {
 class GuiProgressDialog : public ::testing::Test {
 protected:
     void SetUp() override {
-        instanceHandle = GetModuleHandleA(nullptr);
         productName = "Widget";
         languageIndex = 0;
         stringTable.reset(60, 1);
         *stringTable.text(54, 0) = "Installing <product>";
         *stringTable.text(39, 0) = "Copying files...";
         *stringTable.text(49, 0) = "Cancel";
-        backgroundWindow = createBackgroundWindow(instanceHandle, nullptr);
-        ASSERT_NE(openProgressDialog(), nullptr);
+        ASSERT_TRUE(openProgressOverBackground());
     }
     void TearDown() override {
-        closeProgressDialog();
-        DestroyWindow(backgroundWindow);
-        backgroundWindow = nullptr;
+        closeProgressOverBackground();
         stringTable.reset(0, 0);
     }
 };
