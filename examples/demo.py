@@ -1,6 +1,8 @@
 """The demo: the bare stub explains itself; then qpack builds the example
 project into an installer, `qpack inspect` shows what it holds, and the
-installer runs under Wine, reads its archive header and ends.
+installer runs under Wine: with /a it installs the example product; started
+plainly it shows the language list and the opening question, which the demo
+answers No.
 
 It uses the shippable folder build/dist (a Release qpack with both stubs
 beside it) and the stub this machine's Wine runs: the 32-bit one where
@@ -52,14 +54,25 @@ def example_installer():
     inspected = subprocess.run([QPACK, "inspect", setup], capture_output=True, text=True)
     print(inspected.stdout, end="")
     print(f"(inspect exit code {inspected.returncode})")
+    installed = "C:\\Program Files\\Quillpack Examples\\Quill Notes"
     for args in (["/a"], []):
         with wine.Prefix(gui=True, name="demo") as prefix:
             shutil.copy(setup, prefix.drive_c)
             process = prefix.start([os.path.join(prefix.drive_c, "Setup.exe")] + args)
+            if not args:
+                prefix.driver("wait", "Choose Your Language", 20000, "press", "Choose Your Language", "#1001",
+                              "wait", "Quillpack Utility v5.1", 20000)
+                prefix.screenshot("demo-opening-question")
+                prefix.driver("press", "Quillpack Utility v5.1", "No")
             code = prefix.wait(process)
-            shared = prefix.host_path("C:\\Program Files\\Common Files\\Quillpack Examples")
-            print(f"\nSetup.exe {' '.join(args)}: exit code {code} (0: the archive header was read); "
-                  f"shared folder created: {os.path.isdir(shared)}")
+            folder = prefix.host_path(installed)
+            files = sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+            print(f"\nSetup.exe {' '.join(args)}: exit code {code} (0 finished, 1 declined, 3 problems in the log)")
+            print(f"{installed}: {', '.join(files) if files else 'not installed'}")
+            log = os.path.join(folder, "Uninstall", "Install.LOG")
+            if os.path.isfile(log):
+                with open(log, errors="replace") as f:
+                    print(f.read().strip())
 
 
 if __name__ == "__main__":

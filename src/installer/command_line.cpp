@@ -11,6 +11,8 @@ bool applyAtom(String atom, CommandLineOptions& options, String& errorText) {
     if (atom.isEmpty()) return true;  // "/" or "-" alone
     if (atom.compare("A", false) == 0) {
         options.automaticMode = true;
+    } else if (atom.compare("NORESTART", false) == 0) {
+        options.noRestart = true;
     } else if (atom.removePrefix("D:")) {
         atom.unquote('"');
         options.installDirectoryOverride = atom;

@@ -6,6 +6,7 @@
 
 struct CommandLineOptions {
     bool automaticMode = false;
+    bool noRestart = false;  // /norestart: never restart Windows at the end
     bool uninstallRequested = false;
     String installDirectoryOverride;  // /d:
     String productName;               // /n: or /u:

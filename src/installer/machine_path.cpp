@@ -2,13 +2,13 @@
 
 #include "files/path_text.h"
 #include "files/win32.h"
+#include "installer/broadcasts.h"
 
 const char MachineEnvironmentKey[] = "System\\CurrentControlSet\\Control\\Session Manager\\Environment";
 
 namespace {
 
 const char PathValueName[] = "Path";
-const UINT BroadcastTimeoutMs = 5000;
 // Far beyond any real PATH; a value larger than this is not one to rewrite.
 const DWORD MaxPathValueSize = 16u * 1024 * 1024;
 
@@ -120,7 +120,5 @@ PathChange removeMachinePathEntry(const String& directory) {
 }
 
 void broadcastEnvironmentChange() {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Environment"),
-                        SMTO_ABORTIFHUNG, BroadcastTimeoutMs, &result);
+    broadcastToWindows(WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Environment"));
 }

@@ -3,6 +3,7 @@
 #include "files/file_date_time.h"
 #include "installer/archive_reader.h"
 #include "installer/command_line.h"
+#include "installer/installation_run.h"
 #include "installer/own_file.h"
 #include "runtime/errors.h"
 #include "runtime/process_state.h"
@@ -40,10 +41,12 @@ void runProgram(HINSTANCE instance, const char* commandLine) {
         exitProgram(ExitOutcome::Finished);
     }
 
-    String archivePath = programPathFromCommandLine(String(GetCommandLineA()));
+    InstallationOptions installation;
+    installation.archivePath = programPathFromCommandLine(String(GetCommandLineA()));
+    installation.installDirectory = options.installDirectoryOverride;
+    installation.noRestart = options.noRestart;
     File programFile;
-    openOwnFile(programFile, archivePath);
+    openOwnFile(programFile, installation.archivePath);
     readArchiveHeader(programFile);
-    // A valid archive ends here until the installation run takes over.
-    exitProgram(ExitOutcome::Finished);
+    runInstallation(programFile, installation);
 }

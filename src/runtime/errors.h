@@ -12,6 +12,7 @@ enum class ExitOutcome {
     Cancelled = 1,             // cancelled or declined by the user
     FatalError = 2,            // fatal report, damaged archive, usage error
     FinishedWithProblems = 3,  // problems listed in the log or left behind
+    FinishedRestartNeeded = 4,  // finished; files wait for a restart that did not happen
 };
 
 // Destroys the background window and the progress dialog, then ends the process.

@@ -52,6 +52,33 @@ TEST(CommandLine, AcceptedAtoms) {
     }
 }
 
+// /norestart holds back the restart that pending replacements would need;
+// it is one whole word, in any case, and mixes with the other words.
+TEST(CommandLine, NoRestartWord) {
+    struct Case {
+        const char* line;
+        bool noRestart, automatic;
+    } cases[] = {
+        {"", false, false},
+        {"/a", false, true},
+        {"/norestart", true, false},
+        {"/a /NoRestart", true, true},
+        {"-NORESTART /a /d:C:\\X", true, true},
+        {"/n:norestart", false, false},
+    };
+    for (const Case& c : cases) {
+        Parsed p = parse(c.line);
+        ASSERT_TRUE(p.ok) << c.line << ": " << p.error;
+        EXPECT_EQ(p.options.noRestart, c.noRestart) << c.line;
+        EXPECT_EQ(p.options.automaticMode, c.automatic) << c.line;
+    }
+    for (const char* line : {"/norestarts", "/norestart:yes", "/no"}) {
+        Parsed p = parse(line);
+        EXPECT_FALSE(p.ok) << line;
+        EXPECT_EQ(p.error, std::string("Illegal command line atom:\n") + (line + 1)) << line;
+    }
+}
+
 TEST(CommandLine, RejectedAtoms) {
     struct Case {
         const char* line;

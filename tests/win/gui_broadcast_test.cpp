@@ -1,8 +1,10 @@
-// The environment broadcast must not wait for a window whose thread has
-// stopped reading its messages (Gui suite: the window needs a display).
+// The broadcasts (environment, fonts) must not wait for a window whose
+// thread has stopped reading its messages (Gui suite: the window needs a
+// display).
 #include <gtest/gtest.h>
 
 #include "files/win32.h"
+#include "installer/broadcasts.h"
 #include "installer/machine_path.h"
 
 namespace {
@@ -24,18 +26,27 @@ DWORD WINAPI hungThread(void* parameter) {
     return 0;
 }
 
-TEST(GuiBroadcast, EnvironmentChangeDoesNotWaitForAHungWindow) {
+TEST(GuiBroadcast, BroadcastsDoNotWaitForAHungWindow) {
+    struct Case {
+        const char* name;
+        void (*broadcast)();
+    } cases[] = {
+        {"environment", broadcastEnvironmentChange},
+        {"fonts", broadcastFontChange},
+    };
     HungWindow hung;
     HANDLE thread = CreateThread(nullptr, 0, hungThread, &hung, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     ASSERT_EQ(WaitForSingleObject(hung.created, 10000), WAIT_OBJECT_0);
     ASSERT_NE(hung.window, nullptr) << "no window: is there a display?";
 
-    DWORD start = GetTickCount();
-    broadcastEnvironmentChange();
-    DWORD elapsed = GetTickCount() - start;
-    // A plain SendMessage would wait the full minute the thread sleeps.
-    EXPECT_LT(elapsed, 15000u);
+    for (const Case& c : cases) {
+        DWORD start = GetTickCount();
+        c.broadcast();
+        DWORD elapsed = GetTickCount() - start;
+        // A plain SendMessage would wait the full minute the thread sleeps.
+        EXPECT_LT(elapsed, 15000u) << c.name;
+    }
 
     SetEvent(hung.release);
     WaitForSingleObject(thread, 60000);

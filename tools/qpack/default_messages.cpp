@@ -61,7 +61,7 @@ const std::string Texts[StandardMessageCount] = {
     /* 36 finishing */ "Finishing the installation...",
     /* 37 restart question */
     "Some files were in use and will be replaced the next time Windows starts.\r\n\r\n"
-    "Do you want to log off from Windows now to complete the installation?",
+    "Do you want to restart Windows now to complete the installation?",
     /* 38 spare */ "Please wait...",
     /* 39 progress heading */ "Installing <product>...",
     /* 40 offer the log: %s */
