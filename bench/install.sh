@@ -21,7 +21,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 out=$(realpath -m "${1:-build/bench-install}")
 runs=${QP_BENCH_RUNS:-3}
-corpus_script=$(realpath -m "${QP_BENCH_CORPUS_SCRIPT:-../shared/bench/make_corpus.sh}")
+# shellcheck source=corpus.sh
+source bench/corpus.sh
 peers=$(dirname "$corpus_script")
 read -r arch reason < <(bash scripts/wine/arch.sh)
 if [ "$arch" = 32 ]; then qp_arch=x86 stub=quillpack.exe; else qp_arch=x64 stub=quillpack64.exe; fi
@@ -41,14 +42,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-if [ ! -f "$out/corpus.sha256" ]; then
-  if [ ! -f "$corpus_script" ]; then
-    echo "bench: no corpus script at $corpus_script; set QP_BENCH_CORPUS_SCRIPT" >&2
-    exit 1
-  fi
-  echo "making the corpus in $out" >&2
-  bash "$corpus_script" "$out" >&2
-fi
+make_corpus_once "$out" "$out/corpus.sha256"
 for f in make_peer_msi.sh peer-msi.wxs peer-nsis.nsi; do
   if [ ! -f "$peers/$f" ]; then
     echo "bench: no $f beside the corpus script in $peers" >&2

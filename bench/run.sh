@@ -17,7 +17,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 out=$(realpath -m "${1:-build/bench}")
 levels=${QP_BENCH_LEVELS:-1 2 3 6 9}
-corpus_script=$(realpath -m "${QP_BENCH_CORPUS_SCRIPT:-../shared/bench/make_corpus.sh}")
+# shellcheck source=corpus.sh
+source bench/corpus.sh
 read -r arch reason < <(bash scripts/wine/arch.sh)
 if [ "$arch" = 32 ]; then win=win32 toolchain=mingw-i686 label="32-bit (i686)"
 else win=win64 toolchain=mingw-x86_64 label="64-bit (x86-64)"; fi
@@ -26,14 +27,7 @@ tar=$out/corpus.tar
 image=$out/corpus.qpz
 results=$out/results.txt
 
-if [ ! -f "$tar" ]; then
-  if [ ! -f "$corpus_script" ]; then
-    echo "bench: no corpus script at $corpus_script; set QP_BENCH_CORPUS_SCRIPT" >&2
-    exit 1
-  fi
-  echo "making the corpus in $out" >&2
-  bash "$corpus_script" "$out" >&2
-fi
+make_corpus_once "$out" "$tar"
 
 echo "building (host Release, $label MinSizeRel as the program: $reason)" >&2
 cmake -S . -B "$out/host" -DCMAKE_BUILD_TYPE=Release >"$out/host.configure.log"
