@@ -36,11 +36,19 @@ void recordShortcut(RunState& state, bool made, const String& link) {
         state.problemText.appendFormat("%s %s\r\n", message(31), link.cStr());
 }
 
-// Up to three shortcuts per entry, in the order the files were placed.
+// Up to three shortcuts per entry, in the order the files were placed. The
+// names come from the archive: one that is not a plain relative path (a
+// drive, a leading backslash, "..") would put a link outside its folder, so
+// such a shortcut is not made and is a problem line instead.
 void makeShortcuts(RunState& state) {
     const char* workingDirectory = state.installDirectory.cStr();
+    const bool groupIsSafe = startMenuFolder.isEmpty() || isSafeRecordName(startMenuFolder.cStr());
     for (Cursor<ShortcutEntry> cursor(&state.shortcutEntries); cursor.advance();) {
         const ShortcutEntry& entry = *cursor.value();
+        if (!isSafeRecordName(entry.name.cStr()) || (entry.programGroup && !groupIsSafe)) {
+            state.problemText.appendFormat("%s %s\r\n", message(31), entry.name.cStr());
+            continue;
+        }
         if (entry.desktop) {
             String link;
             bool made = createDesktopShortcut(entry.name.cStr(), entry.target.cStr(), "", workingDirectory, &link);

@@ -376,6 +376,22 @@ class ExitCodes(unittest.TestCase):
                             section)
             self.assertIsNotNone(reg_values(prefix, UNINSTALL_KEY))
 
+    def test_a_shortcut_name_outside_its_folder_makes_no_link(self):
+        # qpack takes shortcut names as they are; the program must not follow one out of its folder.
+        setup = Installer(self, project("[Files]\napp.txt | shortcuts=desktop | shortcut-name=..\\..\\evil\n"
+                                        "ok.txt | shortcuts=desktop | shortcut-name=Fine\n"),
+                          {"app.txt": "app", "ok.txt": "ok"})
+        with wine.Prefix(name="run-shortcut") as prefix:
+            result = setup.install(prefix)
+            self.assertEqual(result.returncode, PROBLEMS, result.stdout + result.stderr)
+            self.assertEqual(read(prefix, INSTALL + "\\app.txt"), "app")
+            desktop = prefix.host_path(reg_values(prefix, SHELL_FOLDERS)["Desktop"][1])
+            self.assertIn("fine.lnk", [name.lower() for name in os.listdir(desktop)])
+            links = [os.path.join(folder, name) for folder, _, names in os.walk(prefix.drive_c) for name in names
+                     if name.lower() == "evil.lnk"]
+            self.assertEqual(links, [])
+            self.assertIn("Unable to install ..\\..\\evil", log_sections(prefix)[0])
+
     def test_an_unusable_directory_is_fatal_in_automatic_mode(self):
         setup = Installer(self, project("[Files]\napp.txt\n"), {"app.txt": "app"})
         cases = ["C:\\", "relative\\dir", "C:\\Program Files", "C:\\bad|name"]
