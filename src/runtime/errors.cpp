@@ -10,9 +10,10 @@ const char CorruptArchiveText[] =
     "send you a replacement.\r\n\r\nError code: %d";
 
 const char UsageFormat[] =
-    "%s\n\nUsage:\n%s [/a] [/d:<dir>] [/n:<name>] [/u:<name>]\n\n/a\tAutomatic mode\n"
+    "%s\n\nUsage:\n%s [/a] [/d:<dir>] [/n:<name>] [/u:<name>] [/norestart]\n\n/a\tAutomatic mode\n"
     "/d:\"dir\"\tOverride installation directory\n/n:\"name\"\tOverride product name\n"
-    "/u:\"name\"\tUninstall product by name";
+    "/u:\"name\"\tUninstall product by name\n"
+    "/norestart\tNever restart Windows; exit code 4 when a restart is needed";
 
 HWND boxOwner() { return progressDialog ? progressDialog : backgroundWindow; }
 

@@ -10,9 +10,10 @@ import wine  # noqa: E402
 NO_ARCHIVE = ("This program performs installations and uninstallations.\r\nThere is no installation "
               "archive present.\r\nNo Uninstallation parameters were specified.\r\n\r\nYou should not "
               "delete this program or execute it directly.")
-USAGE = ("\n\nUsage:\nUninstall.EXE [/a] [/d:<dir>] [/n:<name>] [/u:<name>]\n\n/a\tAutomatic mode\n"
+USAGE = ("\n\nUsage:\nUninstall.EXE [/a] [/d:<dir>] [/n:<name>] [/u:<name>] [/norestart]\n\n/a\tAutomatic mode\n"
          "/d:\"dir\"\tOverride installation directory\n/n:\"name\"\tOverride product name\n"
-         "/u:\"name\"\tUninstall product by name")
+         "/u:\"name\"\tUninstall product by name\n"
+         "/norestart\tNever restart Windows; exit code 4 when a restart is needed")
 
 
 def box_text(rows):
