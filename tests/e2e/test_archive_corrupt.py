@@ -2,7 +2,8 @@
 the real program, shows the built-in corrupt-archive text with its code in a
 "FATAL ERROR" box and ends with exit code 2. Damage in the header is read by
 the installer itself; damage in the payload and records by the program's
-reader in the archive_dump helper (the installer reads no payload yet).
+reader in the archive_dump helper (the installation run's own payload read
+is test_payload_damage.py's).
 Missing and empty volumes: the disk prompt, its cancel question, and the
 fatal reports."""
 
