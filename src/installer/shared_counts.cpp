@@ -9,6 +9,12 @@ String sharedFilePath(const String& name) {
     return joinPath(sharedDirectory, name);
 }
 
+String takeSharedFileName(String& list) {
+    String name = list.takeQuoted('"');
+    if (!name.isEmpty()) list.removeFirstIf(';');
+    return name;
+}
+
 void updateSharedFileCounts(RunState& state) {
     if (!openSoftwareKey("Microsoft\\Windows\\CurrentVersion\\SharedDLLs", false, 0)) {
         state.problemText.append("Registry error: unable to increment shared file reference counts.\r\n\r\n");
@@ -16,9 +22,8 @@ void updateSharedFileCounts(RunState& state) {
     }
     if (state.reinstallation) {
         while (!state.sharedFilesText.isEmpty()) {
-            String name = state.sharedFilesText.takeQuoted('"');
+            String name = takeSharedFileName(state.sharedFilesText);
             if (name.isEmpty()) break;
-            state.sharedFilesText.removeFirstIf(';');
             // The same full path the count was raised under, also for a
             // name in a subfolder of the shared directory.
             String path = sharedFilePath(name);

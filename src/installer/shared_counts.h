@@ -8,6 +8,11 @@
 // shared directory (a name that is already absolute is kept as it is).
 String sharedFilePath(const String& name);
 
+// The next name of a "SharedFiles" list ("a.dll";"b.dll"...): the quoted
+// name and the one ";" after it are taken off the list. Empty when the list
+// does not start with a quoted name.
+String takeSharedFileName(String& list);
+
 // After placement, with FlagRegisterProduct: on a reinstallation first
 // releases the earlier installation's counts (the quoted names of
 // sharedFilesText; a count of 1 or less deletes the value), then raises the

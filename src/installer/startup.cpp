@@ -2,7 +2,6 @@
 
 #include "files/file_date_time.h"
 #include "installer/archive_reader.h"
-#include "installer/command_line.h"
 #include "installer/installation_run.h"
 #include "installer/own_file.h"
 #include "runtime/errors.h"
@@ -22,7 +21,7 @@ String expandedCommandInterpreter() {
 
 }  // namespace
 
-void runProgram(HINSTANCE instance, const char* commandLine) {
+CommandLineOptions startProgram(HINSTANCE instance, const char* commandLine) {
     localClock = readWindowsLocalTime;
     commandInterpreter = expandedCommandInterpreter();
     instanceHandle = instance;
@@ -35,12 +34,10 @@ void runProgram(HINSTANCE instance, const char* commandLine) {
     if (!parseCommandLine(String(commandLine), options, errorText)) reportUsageError(errorText.cStr());
     automaticMode = options.automaticMode;
     productName = options.productName;
+    return options;
+}
 
-    if (options.uninstallRequested) {
-        // The uninstall run arrives with the uninstaller; until then there is nothing to remove.
-        exitProgram(ExitOutcome::Finished);
-    }
-
+void runInstaller(const CommandLineOptions& options) {
     InstallationOptions installation;
     installation.archivePath = programPathFromCommandLine(String(GetCommandLineA()));
     installation.installDirectory = options.installDirectoryOverride;

@@ -42,3 +42,46 @@ bool writeUninstallRecord(const UninstallRecord& record, const String& installDi
         text.appendFormat("~%d\r\n%s\r\n", SavedMessageNumbers[i], message(SavedMessageNumbers[i]));
     return writeWholeFile(path.cStr(), text);
 }
+
+namespace {
+
+const int MaxMessageLines = 5000;
+const int HighestMessageNumber = 1000;
+
+void loadMessages(String section) {
+    for (int lines = 0; lines < MaxMessageLines && !section.isEmpty(); ++lines) {
+        String line = section.takeLine();
+        if (!line.firstCharIs('~')) continue;
+        int number = line.substring(1).toInt();
+        // The block's text lines follow; an unwanted number skips them too,
+        // since none of them starts with "~".
+        if (number < 1 || number > HighestMessageNumber) continue;
+        String text;
+        while (!section.isEmpty() && !section.firstCharIs('~')) text.append(section.takeLineWithEnding());
+        text.trimRight();
+        stringTable.growRows(number + 1);
+        *stringTable.text(number, 0) = text;
+    }
+}
+
+}  // namespace
+
+String loadUninstallRecordText(String text) {
+    const char header[] = "[Strings]";
+    int at = text.find(header, 0, false);
+    if (at < 0) return text;
+    loadMessages(text.substring(at + static_cast<int>(sizeof header) - 1));
+    text.truncate(at);
+    return text;
+}
+
+void splitUninstallEntries(String entries, List<String>& files, List<String>& directories) {
+    while (!entries.isEmpty()) {
+        String line = entries.takeLine();
+        if (line.isEmpty()) continue;
+        if (line.removeFirstIf('~'))
+            directories.append(line);
+        else
+            files.append(line);
+    }
+}

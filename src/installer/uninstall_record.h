@@ -11,6 +11,7 @@
 #pragma once
 
 #include "core/hash_map.h"
+#include "core/list.h"
 #include "core/str.h"
 
 struct UninstallRecord {
@@ -35,3 +36,12 @@ String uninstallRecordPath(const String& installDirectory);
 // Writes the record file (replacing an earlier one), or deletes it when the
 // record holds no entry. False when the write failed.
 bool writeUninstallRecord(const UninstallRecord& record, const String& installDirectory);
+
+// The uninstaller's side. Splits the text of "Uninstall.DAT" at its
+// "[Strings]" line (found in any case): the messages after it go into the
+// string table as language 0 (numbers 1 to 1000 only, at most 5000 lines
+// looked at, a text's lines joined and trimmed at the end); the entry lines
+// before it are returned. Without that line the whole text is entries.
+String loadUninstallRecordText(String text);
+// The entry lines, empty ones skipped: "~" and a directory, or a file.
+void splitUninstallEntries(String entries, List<String>& files, List<String>& directories);

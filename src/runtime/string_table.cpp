@@ -15,6 +15,18 @@ void StringTable::reset(int rows, int languages) {
     languages_ = languages;
 }
 
+void StringTable::growRows(int rows) {
+    if (rows <= rows_) return;
+    int languages = languages_ > 0 ? languages_ : 1;
+    String* grown = new String[static_cast<size_t>(rows) * static_cast<size_t>(languages)];
+    for (size_t i = 0; i < static_cast<size_t>(rows_) * static_cast<size_t>(languages_); ++i)
+        grown[i] = static_cast<String&&>(texts_[i]);
+    delete[] texts_;
+    texts_ = grown;
+    rows_ = rows;
+    languages_ = languages;
+}
+
 String* StringTable::text(int row, int language) {
     if (row < 0 || row >= rows_ || language < 0 || language >= languages_) return nullptr;
     return &texts_[static_cast<size_t>(row) * static_cast<size_t>(languages_) + static_cast<size_t>(language)];

@@ -13,6 +13,9 @@ public:
 
     // Drops every text and makes room for rows x languages empty ones.
     void reset(int rows, int languages);
+    // Makes room for at least `rows` rows, keeping every text; a table
+    // without languages gets one.
+    void growRows(int rows);
     int rows() const { return rows_; }
     int languages() const { return languages_; }
     // The text of one row and language; null outside the table.

@@ -86,4 +86,52 @@ TEST_F(UninstallRecordTest, AFailedWriteIsReported) {
     EXPECT_FALSE(writeUninstallRecord(record, install.c_str()));
 }
 
+// The uninstaller's reading: the messages go into the string table as
+// language 0, the entry lines before "[Strings]" come back split.
+TEST(UninstallRecordReading, MessagesAndEntries) {
+    struct Case {
+        const char* name;
+        const char* file;
+        const char* entries;      // files as "F:path", directories as "D:path", one per line
+        const char* messages[4];  // the texts of 10, 15, 34, 1000 after reading
+    } cases[] = {
+        {"as written", "C:\\P\\a.txt\r\n~C:\\P\\Sub\r\n\r\n\r\n[Strings]\r\n~10\r\nFailed:\r\n%s\r\n~15\r\nDone\r\n",
+         "F:C:\\P\\a.txt\nD:C:\\P\\Sub\n", {"Failed:\r\n%s", "Done", "", ""}},
+        {"lower-case header, LF endings", "a.txt\n[strings]\n~34\nBye\n", "F:a.txt\n", {"", "", "Bye", ""}},
+        {"numbers outside 1..1000 skipped with their lines",
+         "[Strings]\r\n~0\r\nzero\r\n~1001\r\nbig\r\n~1000\r\nlast\r\n~15\r\n  Title  \r\n\r\n",
+         "", {"", "  Title", "", "last"}},
+        {"lines before the first block skipped", "[Strings]\r\nstray\r\n~10\r\none\r\n", "", {"one", "", "", ""}},
+        {"no [Strings]: entries only", "C:\\P\\a.txt\r\n~15\r\nC:\\P\\b.txt\r\n",
+         "F:C:\\P\\a.txt\nF:C:\\P\\b.txt\nD:15\n", {"", "", "", ""}},
+    };
+    const int numbers[] = {10, 15, 34, 1000};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        stringTable.reset(0, 0);
+        languageIndex = 0;
+        String entries = loadUninstallRecordText(c.file);
+        List<String> files, directories;
+        splitUninstallEntries(entries, files, directories);
+        std::string got;
+        Iterator it;
+        for (String* f = files.first(it); f; f = files.next(it)) got += "F:" + text(*f) + "\n";
+        for (String* d = directories.first(it); d; d = directories.next(it)) got += "D:" + text(*d) + "\n";
+        EXPECT_EQ(got, c.entries);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(std::string(message(numbers[i])), c.messages[i]) << numbers[i];
+    }
+    stringTable.reset(0, 0);
+}
+
+// At most 5000 lines of the message section are looked at.
+TEST(UninstallRecordReading, MessageSectionIsBounded) {
+    std::string file = "[Strings]\r\n";
+    for (int i = 0; i < 5000; ++i) file += "x\r\n";
+    file += "~10\r\ntoo late\r\n";
+    stringTable.reset(0, 0);
+    loadUninstallRecordText(String(file.c_str()));
+    EXPECT_STREQ(message(10), "");
+    stringTable.reset(0, 0);
+}
+
 }  // namespace
