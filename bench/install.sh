@@ -69,7 +69,8 @@ fi
 ln -sfn "$root/build/dist/$stub" "$out/stub.exe"
 
 # Ours: the corpus folder, recursively, into the installation folder, at the
-# default level with the payload compressed; automatic so nothing asks.
+# default level with the payload compressed; automatic so nothing asks;
+# registered for removal like the peers, so that its uninstaller can be timed.
 project() {  # project NAME FOLDER
   cat >"$out/$1.qpp" <<EOF
 ; Made by bench/install.sh.
@@ -78,6 +79,7 @@ Name = Bench Corpus
 DefaultDirectory = Bench\\Corpus
 [Flags]
 automatic = yes
+register-product = yes
 compressed-payload = yes
 [Files]
 $2\\* | recurse

@@ -11,7 +11,9 @@ prefix's Wine server (`wineserver -w`): work that Wine finishes after the
 program has exited (closing files, writing the registry) is counted, making
 the prefix is not. Every run is checked afterwards: each corpus file must be
 under the target folder with its size and SHA-256; a run that fails the check
-gives no time at all."""
+gives no time at all. Silent uninstalls are timed the same way, each after an
+untimed install into a fresh prefix, and checked: no file may be left in the
+target folder."""
 
 import hashlib
 import os
@@ -32,7 +34,7 @@ TIMEOUT = 900
 class Case:
     """One way of putting the corpus into the prefix."""
 
-    def __init__(self, key, label, exe, args, targets, host_file=None, host_tree=None, process_name=None):
+    def __init__(self, key, label, exe, args, targets, host_tree=None, process_name=None, uninstall=None):
         self.key = key
         self.label = label
         self.exe = exe                  # host path copied into C:\ beforehand (not timed)
@@ -40,8 +42,11 @@ class Case:
         self.targets = targets          # Windows folders one of which must hold the corpus
         self.host_tree = host_tree      # a folder copied to C:\src beforehand (not timed)
         self.process_name = process_name or (os.path.basename(exe) if exe else None)
+        self.uninstall = uninstall      # the command after `wine` that removes it silently
         self.times = []
         self.failure = None
+        self.uninstall_times = []
+        self.uninstall_failure = None
         self.peak = {}                  # corpus label -> peak VmHWM bytes
 
 
@@ -122,6 +127,37 @@ def run_once(case, listing, watch=False):
         return seconds, code, problem, (peak.peak if peak else 0)
 
 
+def left_behind(prefix, case):
+    """None when no file is left in any target folder, else how many are."""
+    left = 0
+    for target in case.targets:
+        for _, _, files in os.walk(prefix.host_path(target)):
+            left += len(files)
+    return f"{left} files left in the target folder" if left else None
+
+
+def uninstall_once(case, listing):
+    """An untimed install, then one timed uninstall: (seconds, exit code, problem or None)."""
+    with wine.Prefix(name="bench-un-" + case.key) as prefix:
+        prepare(prefix, case)
+        result = prefix.run(case.args, timeout=TIMEOUT, cwd=prefix.drive_c)
+        subprocess.run([wine.WINESERVER, "-w"], env=prefix.env, timeout=TIMEOUT)
+        problem = check_install(prefix, case, listing)
+        if problem:
+            return 0.0, result.returncode, "the install before it failed: " + problem
+        subprocess.run(["sync"])
+        start = time.perf_counter()
+        try:
+            code = prefix.run(case.uninstall, timeout=TIMEOUT, cwd=prefix.drive_c).returncode
+        except subprocess.TimeoutExpired:
+            code = "timeout"
+        # Uninstallers finish after their process: ours in its clean-up script, NSIS's in its copy.
+        subprocess.run([wine.WINESERVER, "-w"], env=prefix.env, timeout=TIMEOUT)
+        seconds = time.perf_counter() - start
+        problem = f"no end within {TIMEOUT} s" if code == "timeout" else left_behind(prefix, case)
+        return seconds, code, problem
+
+
 class PeakWatcher(threading.Thread):
     """Polls the peak resident set (VmHWM) of every process whose command line
     names the program, until stopped. Wine runs each Windows process as one
@@ -176,14 +212,17 @@ def main(argv):
     # The MSI puts 32-bit packages under "Program Files (x86)" in a 64-bit prefix.
     msi_targets = ["C:\\Program Files\\Bench\\Corpus", "C:\\Program Files (x86)\\Bench\\Corpus"]
     cases = [Case("ours", "ours, level 2 (default)", path("Setup-ours.exe"),
-                  ["C:\\Setup-ours.exe", "/a", "/d:C:\\Bench"], ["C:\\Bench"]),
+                  ["C:\\Setup-ours.exe", "/a", "/d:C:\\Bench"], ["C:\\Bench"],
+                  uninstall=["C:\\Bench\\Uninstall.EXE", "/u:Bench Corpus", "/a"]),
              Case("msi", "MSI (wixl, MSZIP), msiexec /qn", path("peer.msi"),
-                  ["msiexec", "/i", "C:\\peer.msi", "/qn"], msi_targets, process_name="msiexec.exe")]
+                  ["msiexec", "/i", "C:\\peer.msi", "/qn"], msi_targets, process_name="msiexec.exe",
+                  uninstall=["msiexec", "/x", "C:\\peer.msi", "/qn"])]
     if arch == "32":
         for comp in ("zlib", "lzma"):
             exe = path(f"peer-nsis-{comp}.exe")
             cases.append(Case("nsis-" + comp, f"NSIS peer, {comp}", exe,
-                              [f"C:\\peer-nsis-{comp}.exe", "/S", "/D=C:\\Bench"], ["C:\\Bench"]))
+                              [f"C:\\peer-nsis-{comp}.exe", "/S", "/D=C:\\Bench"], ["C:\\Bench"],
+                              uninstall=["C:\\Bench\\uninstall.exe", "/S"]))
     floor = Case("xcopy", "plain copy (xcopy /e), the floor", None,
                  ["xcopy.exe", "/e", "/i", "/q", "/y", "C:\\src", "C:\\Bench"], ["C:\\Bench"],
                  host_tree=corpus, process_name="xcopy.exe")
@@ -207,6 +246,20 @@ def main(argv):
                 case.failure = f"exit code {code}; {problem}"
             else:
                 case.times.append(seconds)
+
+    removable = [c for c in cases if c.uninstall]
+    print(f"timing {len(removable)} silent uninstalls x {runs} runs, each after an untimed install", file=sys.stderr)
+    for round_no in range(runs):
+        for case in removable:
+            if case.uninstall_failure:
+                continue
+            seconds, code, problem = uninstall_once(case, listing)
+            note = f"exit {code}" + (f", NOT REMOVED: {problem}" if problem else "")
+            print(f"  round {round_no + 1} {case.key:10} {seconds:7.2f} s  {note}", file=sys.stderr)
+            if problem:
+                case.uninstall_failure = f"exit code {code}; {problem}"
+            else:
+                case.uninstall_times.append(seconds)
 
     # Peak memory: separate runs, since polling /proc costs CPU that the timed runs should not share.
     print("peak memory runs", file=sys.stderr)
@@ -253,7 +306,19 @@ def report(out, cases, floor, runs, arch, files, corpus_bytes, half_files, half_
         vs_floor = f"{med / floor_median:.2f}" if floor_median and installs else ""
         beyond = f"{med - idle_median:.2f}" if idle_median and installs else ""
         print(f"{case.label} | {lo:.2f} | {med:.2f} | {hi:.2f} | {vs_ours} | {vs_floor} | {beyond}")
-    print("silent uninstall | not measured: there is no uninstaller yet")
+    print()
+    print("Silent uninstall, wall time to the end of the Wine server | min s | median s | max s | ours / this (median)")
+    ours_removal = statistics.median(ours.uninstall_times) if ours.uninstall_times and not ours.uninstall_failure \
+        else None
+    for case in cases:
+        if not case.uninstall:
+            continue
+        if case.uninstall_failure or not case.uninstall_times:
+            print(f"{case.label}, uninstall | not measured: {case.uninstall_failure or 'no run'}")
+            continue
+        lo, med, hi = median_row(case.uninstall_times)
+        vs_ours = f"{ours_removal / med:.2f}" if ours_removal else ""
+        print(f"{case.label}, uninstall | {lo:.2f} | {med:.2f} | {hi:.2f} | {vs_ours}")
     print()
     if ours_median:
         goals = []
