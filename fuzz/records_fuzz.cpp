@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         int code = decodeFileRecord(payload, contentsSize, testChecksums, record);
         if (code) break;
         // An accepted record is safe to place and holds exactly its size.
-        if (!isSafeRecordName(record.name.cStr()) || record.contents.length() != contentsSize) std::abort();
+        if (!isSafeRecordName(record.name.cStr()) || record.contents.length != contentsSize) std::abort();
     }
     return 0;
 }

@@ -10,9 +10,9 @@ int decodeFileRecord(MemoryStream& payload, int32_t size, bool testChecksums, Fi
     int left = payload.position() < 0 || payload.position() > payload.length() ? 0
                                                                                 : payload.length() - payload.position();
     if (size < 0) return CodeNegativeContentsLength;
-    if (size > left || !payload.readInto(record.contents, size)) return CodeContentsPastEnd;
+    if (size > left || !payload.readSpan(record.contents, size)) return CodeContentsPastEnd;
     payload >> record.contentsChecksum;
-    if (testChecksums && checksum(record.contents.cStr(), record.contents.length()) != record.contentsChecksum)
+    if (testChecksums && checksum(record.contents.bytes, record.contents.length) != record.contentsChecksum)
         return CodeContentsChecksum;
     payload >> record.fileTime;
     payload.readText(record.extra);

@@ -12,7 +12,7 @@ struct FileRecord {
     String name;  // relative to the target folder
     int32_t kind = 0;
     int32_t fileFlags = 0;
-    String contents;
+    ByteSpan contents;  // a view into the payload the record was read from
     uint32_t contentsChecksum = 0;
     FileDateTime fileTime;  // month 0: no time
     String extra;

@@ -63,6 +63,19 @@ bool MemoryStream::readInto(String& s, int n) {
     return read(destination, n);
 }
 
+bool MemoryStream::readSpan(ByteSpan& span, int n) {
+    span = ByteSpan();
+    if (n < 1) return true;
+    int available = (position_ >= 0 && position_ < length()) ? length() - position_ : 0;
+    if (available < n) {
+        advance(n);
+        return false;
+    }
+    span = ByteSpan(cStr() + position_, n);
+    advance(n);
+    return true;
+}
+
 bool MemoryStream::readText(String& s) {
     if (atEnd()) {
         s.clear();

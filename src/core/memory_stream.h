@@ -15,6 +15,7 @@
 
 #include <cstdint>
 
+#include "core/byte_span.h"
 #include "core/date_time.h"
 #include "core/str.h"
 
@@ -40,6 +41,10 @@ public:
     // Appends n bytes to s; on failure s is left exactly as it was (the
     // position still advances by n). n < 1 succeeds and reads nothing.
     bool readInto(String& s, int n);
+    // Sets span to the n bytes at the position and moves past them, copying
+    // nothing; fails like readInto (span left empty). The span stays valid
+    // while the block is neither written nor freed.
+    bool readSpan(ByteSpan& span, int n);
     // Reads up to the next NUL (and past it). Fails at the end of the block,
     // or when the block ends before a NUL (s then holds the bytes found).
     bool readText(String& s);

@@ -304,8 +304,10 @@ bool File::setTime(const FileDateTime& time) {
     FILETIME local, universal;
     if (!toFileTime(time, &local) || !LocalFileTimeToFileTime(&local, &universal)) return false;
     // A changed mirror is written now: writing it at close would move the time.
+    // The system's own cache needs no flush: a time set through the handle
+    // stays when the cache is written out later, and a flush per placed file
+    // would make every installation wait for the disk file by file.
     writeBackMirror();
-    flush();
     return SetFileTime(handle_, nullptr, nullptr, &universal) != 0;
 }
 

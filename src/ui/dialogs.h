@@ -26,11 +26,14 @@ bool browseForFolder(HWND owner, String& directory);
 HWND openProgressDialog();
 // Destroys it (when open) and clears the stored handles.
 void closeProgressDialog();
-// Formats the status line into the progress dialog and pumps messages; true
-// when a WM_DESTROY, WM_CLOSE or WM_QUIT was among them.
+// Formats the status line into the progress dialog, and repaints it and
+// pumps messages unless that was done less than ProgressPumpInterval
+// milliseconds ago; true when a WM_DESTROY, WM_CLOSE or WM_QUIT was among them.
 bool setProgressText(const char* format, ...) QP_PRINTF(1, 2);
-// Moves the progress bar (0..100) at the next pump, then pumps.
+// Moves the progress bar (0..100) and pumps when the position is new; else
+// pumps as setProgressText does.
 void setProgressPosition(int position);
+constexpr unsigned ProgressPumpInterval = 30;
 // Asks message 28; Yes ends the program as cancelled, No returns.
 void confirmCancel();
 

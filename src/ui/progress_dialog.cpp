@@ -1,6 +1,9 @@
 // The modeless progress dialog: status line, progress bar and cancel button.
 // It gets its messages only through pumpMessages, so cancelling is noticed
-// at the next setProgressText or setProgressPosition.
+// at a later setProgressText or setProgressPosition, at most
+// ProgressPumpInterval milliseconds later: placing a thousand small files updates the dialog a
+// thousand times, and asking the system for messages each time costs more
+// than writing a small file.
 #include "files/win32.h"
 
 #include <commctrl.h>
@@ -18,6 +21,19 @@ HWND progressBar = nullptr;
 namespace {
 
 const DialogText ProgressTexts[] = {{0, 54}, {IDC_HEADING, 39}, {IDC_STOP, 49}};
+int postedPosition = -1;
+bool pumpedOnce = false;
+DWORD lastPump = 0;
+
+// Repaints and pumps unless that was done less than ProgressPumpInterval ago.
+bool refreshNowAndThen(bool now = false) {
+    DWORD time = GetTickCount();
+    if (!now && pumpedOnce && time - lastPump < ProgressPumpInterval) return false;
+    pumpedOnce = true;
+    lastPump = time;
+    if (progressDialog) UpdateWindow(progressDialog);
+    return pumpMessages();
+}
 
 // The bar covers the black frame with one pixel to spare on every side
 // (the frame's right and bottom edges are exclusive, hence + 2).
@@ -29,6 +45,7 @@ void createProgressBar(HWND dialog) {
     progressBar = CreateWindowExA(0, PROGRESS_CLASSA, nullptr, WS_CHILD | WS_VISIBLE, frame.left - 1, frame.top - 1,
                                   frame.right - frame.left + 2, frame.bottom - frame.top + 2, dialog, nullptr,
                                   instanceHandle, nullptr);
+    postedPosition = -1;
 }
 
 }  // namespace
@@ -70,13 +87,18 @@ bool setProgressText(const char* format, ...) {
     String text = String::formatList(format, args);
     va_end(args);
     SetDlgItemTextA(progressDialog, IDC_STATUS, text.cStr());
-    UpdateWindow(progressDialog);
-    return pumpMessages();
+    return refreshNowAndThen();
 }
 
+// A new position is shown at once (there are at most a hundred); an
+// unchanged one only pumps now and then.
 void setProgressPosition(int position) {
-    if (progressBar) PostMessageA(progressBar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
-    pumpMessages();
+    bool moved = progressBar && position != postedPosition;
+    if (moved) {
+        PostMessageA(progressBar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+        postedPosition = position;
+    }
+    refreshNowAndThen(moved);
 }
 
 void confirmCancel() {

@@ -1,7 +1,8 @@
 """An interactive installation under Xvfb onto a drive too small for the
 archive: the free-space warning is answered No (the directory dialog comes
 back) and then Yes (the run goes on into the same folder), and the run ends
-by offering its log, answered No. The drive is a 1 MiB tmpfs mounted for
+by offering its log, answered Yes: the log opens in the program the shell
+gives text files (Wine's Notepad here). The drive is a 1 MiB tmpfs mounted for
 the case and given to the prefix as D:, so that Wine reports its real free
 space; the archive's largest file is a shared one, which goes to C:, so the
 installation itself fits."""
@@ -75,6 +76,9 @@ class InteractiveOnASmallDrive(unittest.TestCase):
                 os.remove(drive_d)
             os.symlink(small, drive_d)
             shutil.copy(setup.setup, prefix.drive_c)
+            # Windows opens .log files with Notepad (as text files); Wine's
+            # fresh prefix knows .txt but not .log, so it gets the same here.
+            prefix.run(["reg", "add", "HKCR\\.log", "/ve", "/d", "txtfile", "/f"])
 
             stats = os.statvfs(small)
             cluster = stats.f_frsize
@@ -104,8 +108,12 @@ class InteractiveOnASmallDrive(unittest.TestCase):
             self.assertEqual(self.box(prefix, LOG_CAPTION),
                              "The installation has finished, but some problems occurred.\r\nThey are listed in the "
                              f"log\r\n{log}\r\n\r\nDo you want to read the log now?")
-            self.drive(prefix, ("press", LOG_CAPTION, "No"))
+            self.drive(prefix, ("press", LOG_CAPTION, "Yes"))
             self.assertEqual(prefix.wait(process, timeout=120), PROBLEMS)
+            # The shell opens the log after the run has ended; Wine's Notepad
+            # shows the file's name in its caption and the log in its editor.
+            shown = "\n".join(text for _, _, text in prefix.window_texts("Install.LOG - Notepad"))
+            self.assertIn("Unable to install " + TARGET + "\\blocked.txt", shown)
 
             with open(os.path.join(small, "QP Small", "app.txt")) as f:
                 self.assertEqual(f.read(), "app")

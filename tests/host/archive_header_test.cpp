@@ -97,9 +97,9 @@ TEST(ArchiveHeader, ReadsBackEveryFieldTheBuilderWrote) {
         EXPECT_STREQ(r.name.cStr(), w.name.c_str());
         EXPECT_EQ(r.kind, w.kind);
         EXPECT_EQ(r.fileFlags, w.fileFlags);
-        ASSERT_EQ(r.contents.length(), static_cast<int>(w.contents.size()));
+        ASSERT_EQ(r.contents.length, static_cast<int>(w.contents.size()));
         if (!w.contents.empty()) {
-            EXPECT_EQ(std::memcmp(r.contents.cStr(), w.contents.data(), w.contents.size()), 0);
+            EXPECT_EQ(std::memcmp(r.contents.bytes, w.contents.data(), w.contents.size()), 0);
         }
         EXPECT_EQ(r.fileTime.year, w.time.year);
         EXPECT_EQ(r.fileTime.month, w.time.month);

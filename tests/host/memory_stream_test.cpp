@@ -210,6 +210,29 @@ TEST(MemoryStreamReadInto, AppendsOrLeavesTheDestinationUnchanged) {
     EXPECT_TRUE(stream.atEnd());
 }
 
+TEST(MemoryStreamReadSpan, ViewsTheBlockOrFailsEmpty) {
+    MemoryStream stream = streamOf("0123456789");
+    ByteSpan span;
+    ASSERT_TRUE(stream.readSpan(span, 4));
+    EXPECT_EQ(std::string(span.bytes, size_t(span.length)), "0123");
+    EXPECT_EQ(span.bytes, stream.cStr());  // a view, not a copy
+    EXPECT_TRUE(stream.readSpan(span, 0));
+    EXPECT_EQ(span.length, 0);
+    EXPECT_EQ(stream.position(), 4);
+
+    // Past the end, at a negative position, or a crafted count: empty, position moved as by read.
+    EXPECT_FALSE(stream.readSpan(span, 7));
+    EXPECT_EQ(span.length, 0);
+    EXPECT_EQ(stream.position(), 11);
+    ASSERT_TRUE(stream.seek(2));
+    EXPECT_FALSE(stream.readSpan(span, 0x7FFFFFF0));
+    EXPECT_EQ(span.length, 0);
+    ASSERT_TRUE(stream.seek(0));
+    stream.skip(-1);
+    EXPECT_FALSE(stream.readSpan(span, 1));
+    EXPECT_EQ(span.length, 0);
+}
+
 TEST(MemoryStreamPosition, SeekSkipTruncateAndReset) {
     MemoryStream stream = streamOf("abcdef");
     EXPECT_TRUE(stream.seek(6));

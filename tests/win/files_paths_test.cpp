@@ -108,7 +108,7 @@ TEST(FileAttributes, ExistenceReadOnlyAndDeletion) {
     EXPECT_FALSE(directoryExists((base + "\\missing").c_str()));
     EXPECT_FALSE(directoryExists(""));
 
-    // directoryExists looks by entering the folder: the current one must stay.
+    // Testing a folder must not move the current one.
     std::string before = text(currentDirectory());
     EXPECT_TRUE(directoryExists(base.c_str()));
     EXPECT_EQ(text(currentDirectory()), before);

@@ -40,7 +40,7 @@ TEST_F(PlacementTest, FontsAreAddedListedAndRegistered) {
         SCOPED_TRACE(c.name);
         state.windowsNT = c.windowsNT;
         FileRecord record = makeRecord(c.name, KindFont, PlaceAlways, "", FileDateTime(), c.displayName);
-        record.contents.assign(font.data(), static_cast<int>(font.size()));
+        record.contents = ByteSpan(font.data(), static_cast<int32_t>(font.size()));
         placeFileRecord(record, state);
         std::string path = text(fontsDirectory()) + "\\" + c.name;
         EXPECT_EQ(fileBytes(path).size(), font.size());

@@ -54,6 +54,8 @@ TEST_F(GuiProgressDialog, StatusLineIsFormattedAndACloseIsReported) {
     for (UINT message : closing) {
         SCOPED_TRACE(message);
         PostMessageA(progressDialog, message, 0, 0);
+        // Messages are looked at no more often than every ProgressPumpInterval.
+        Sleep(ProgressPumpInterval + 20);
         EXPECT_TRUE(setProgressText("%s", "next"));
         EXPECT_TRUE(IsWindow(progressDialog));  // the dialog itself does not close
         EXPECT_FALSE(setProgressText("%s", "after"));

@@ -218,7 +218,7 @@ private:
             if (r.fileFlags & FileProgramGroupShortcut) shortcuts += " program-group";
             line(p + "flags", hex32(uint32_t(r.fileFlags)) + " mode=" + placementModeName(r.fileFlags) +
                                   (shortcuts.empty() ? "" : " shortcuts:" + shortcuts));
-            line(p + "size", std::to_string(r.contents.length()));
+            line(p + "size", std::to_string(r.contents.length));
             line(p + "checksum", hex32(r.contentsChecksum));
             line(p + "time", timeText(r.fileTime));
             line(p + "extra", quoted(r.extra));

@@ -95,8 +95,8 @@ void printRecords(MemoryStream& payload) {
         std::snprintf(key, sizeof key, "file.%d.name", i);
         printQuoted(key, r.name);
         std::printf("file.%d.kind: %s (%d)\n", i, locationKindName(r.kind) ? locationKindName(r.kind) : "?", r.kind);
-        std::printf("file.%d.size: %d\n", i, r.contents.length());
-        std::printf("file.%d.checksum: 0x%08X\n", i, checksum(r.contents.cStr(), r.contents.length()));
+        std::printf("file.%d.size: %d\n", i, r.contents.length);
+        std::printf("file.%d.checksum: 0x%08X\n", i, checksum(r.contents.bytes, r.contents.length));
         std::snprintf(key, sizeof key, "file.%d.time", i);
         printTime(key, r.fileTime);
         std::snprintf(key, sizeof key, "file.%d.extra", i);
