@@ -6,7 +6,8 @@
 # Which Wine: where this machine runs 32-bit programs, the Windows tests run
 # on both builds (i686 under wine32, x86-64 under wine64), the end-to-end
 # tests on the 32-bit stub and the archive ones on the 64-bit stub as well;
-# where it cannot, everything runs on the x86-64 build under wine64.
+# where it cannot, everything runs on the x86-64 build under wine64. The
+# planted-DLL tests run on both stubs where both can run.
 # QP_WINE_ARCH=32|64 forces one architecture for both suites.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -63,12 +64,13 @@ for a in "${archs[@]}"; do
 done
 
 if [ ${#archs[@]} = 2 ]; then
-  line="$(describe 32), and the archive tests on the $(describe 64) as well ($reason)"
+  line="$(describe 32), and the archive and planted-DLL tests on the $(describe 64) as well ($reason)"
 fi
 echo "== end-to-end tests under Wine: $line"
 QP_WINE_ARCH=${archs[0]} python3 tests/harness/run_e2e.py "$results/e2e${archs[0]}.count" || status=1
 if [ ${#archs[@]} = 2 ]; then
   QP_WINE_ARCH=64 python3 tests/harness/run_e2e.py "$results/e2e64.count" "test_archive_*.py" || status=1
+  QP_WINE_ARCH=64 python3 tests/harness/run_e2e.py "$results/e2e64-planted.count" "test_planted_dlls.py" || status=1
 fi
 
 if [ -x scripts/fuzz.sh ]; then

@@ -359,6 +359,24 @@ bool appendText(const char* path, const char* text) {
     return true;
 }
 
+bool writeNewHeldFile(File& held, const char* path, const String& text) {
+    held.close();
+    File file;
+    if (!file.open(path, CreateNew | NoRead)) return false;
+    bool written = file.write(text.cStr(), text.length()) && file.flush();
+    file.close();
+    // Held for reading only, the file needs no more than read sharing from
+    // whoever runs it; a handle that could write would make every reader
+    // share writing, or fail.
+    String readBack;
+    if (written && held.open(path, OpenExisting | NoWrite | ShareRead) && held.size() == text.length() &&
+        held.readBytes(readBack, 0, text.length()) && readBack == text)
+        return true;
+    held.close();
+    DeleteFileA(path);
+    return false;
+}
+
 bool fileTimeOf(const char* path, FileDateTime* out) {
     if (!out) return false;
     File file;

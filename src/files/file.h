@@ -111,6 +111,13 @@ bool readWholeFile(const char* path, String& block);
 bool writeWholeFile(const char* path, const void* data, int count);
 bool writeWholeFile(const char* path, const String& block);
 bool appendText(const char* path, const char* text);
+// Creates the file (never taking over one that is there), writes text, and
+// leaves it open in held for reading only, shared for reading only: until
+// held is closed, nobody can write, replace or delete it, and any reader
+// (a command interpreter running it) can open it. The bytes are read back
+// through held, since the file was briefly closed in between. False, and
+// the file deleted when it was made, if any step fails or the bytes differ.
+bool writeNewHeldFile(File& held, const char* path, const String& text);
 bool fileTimeOf(const char* path, FileDateTime* out);
 // Whether the existing file can be opened for writing while others may read
 // and write it, now or after one half-second retry. Never creates the file.

@@ -109,8 +109,13 @@ bool runScript(const String& directory, const String& script, const String& shar
 
     bool started = false;
     String launcher = String::format("@%s /e:1024 /c \"%s\"", commandInterpreter.cStr(), scriptPath.cStr());
-    if (writeWholeFile(launcherPath.cStr(), launcher) &&
-        writeWholeFile(scriptPath.cStr(), preparedScript(directory, script, sharedDirectory, automaticMode || hidden))) {
+    // Both stay held until the interpreter has ended: nobody can change or
+    // swap them between writing and running, nor while the interpreter reads
+    // them line by line.
+    File heldLauncher, heldScript;
+    if (writeNewHeldFile(heldLauncher, launcherPath.cStr(), launcher) &&
+        writeNewHeldFile(heldScript, scriptPath.cStr(),
+                         preparedScript(directory, script, sharedDirectory, automaticMode || hidden))) {
         String commandLine = "\"" + launcherPath + "\"";
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
@@ -127,6 +132,8 @@ bool runScript(const String& directory, const String& script, const String& shar
             CloseHandle(process.hThread);
         }
     }
+    heldLauncher.close();
+    heldScript.close();
     deleteFile(launcherPath.cStr());
     deleteFile(scriptPath.cStr());
     RemoveDirectoryA(folder.cStr());

@@ -15,8 +15,10 @@ String preparedScript(const String& directory, const String& script, const Strin
 
 // Runs a script in directory (its current directory) and waits for it. The two
 // temporary batch files go into a new folder of their own in the user's
-// temporary folder, so that nobody else can change them between writing and
-// running; they are removed afterwards. With FlagHiddenScripts the window is
+// temporary folder, are created there (never taken over) and stay open
+// without write or delete sharing until the interpreter has ended, so that
+// nobody else can change them between writing and running; they are removed
+// afterwards. With FlagHiddenScripts the window is
 // hidden and pause lines are left out (as in automatic mode). True when there
 // was nothing to run or the script was started.
 bool runScript(const String& directory, const String& script, const String& sharedDirectory, uint32_t flags);

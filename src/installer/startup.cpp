@@ -5,6 +5,7 @@
 #include "installer/installation_run.h"
 #include "installer/own_file.h"
 #include "runtime/errors.h"
+#include "runtime/library_search.h"
 #include "runtime/process_state.h"
 #include "ui/background.h"
 
@@ -22,6 +23,9 @@ String expandedCommandInterpreter() {
 }  // namespace
 
 CommandLineOptions startProgram(HINSTANCE instance, const char* commandLine) {
+    // Before the first window: windows, common controls and themes load
+    // further DLLs by name.
+    restrictLibrarySearch();
     localClock = readWindowsLocalTime;
     commandInterpreter = expandedCommandInterpreter();
     instanceHandle = instance;

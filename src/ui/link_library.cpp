@@ -3,6 +3,8 @@
 #include <cstdlib>
 
 #include "core/memory.h"
+#include "files/path_text.h"
+#include "files/system_folders.h"
 
 namespace {
 
@@ -27,7 +29,9 @@ void remember(HMODULE library) {
 
 bool linkLibrary(const char* libraryName, const LinkEntry* table) {
     if (!table || !libraryName) return false;
-    HMODULE library = LoadLibraryA(libraryName);
+    // By full path: a bare name would also be looked for in the program's
+    // folder, where anybody may have put a library of that name.
+    HMODULE library = LoadLibraryA(joinPath(systemDirectory(), libraryName).cStr());
     if (!library) return false;
     bool result = true;
     for (const LinkEntry* entry = table; entry->store; ++entry) {

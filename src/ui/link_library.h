@@ -1,5 +1,7 @@
 // Linking system functions at run time, for functions that older Windows
-// versions lack (MoveFileExA on Windows 95).
+// versions lack (MoveFileExA on Windows 95), and for system libraries that
+// are not among those Windows always takes from its system folder
+// (VERSION.DLL), which an import would let a planted copy replace.
 #pragma once
 
 #include "files/win32.h"
@@ -10,7 +12,8 @@ struct LinkEntry {
     bool optional;     // a missing optional function does not fail the link
 };
 
-// Loads the library and stores every entry's address. False for a null
+// Loads the library of that file name from the system folder (never from
+// anywhere else) and stores every entry's address. False for a null
 // table, a library that cannot be loaded, or a missing required function
 // (the other entries are linked all the same). The library stays loaded
 // until the process ends, even when the result is false.

@@ -48,6 +48,22 @@ void createProgressBar(HWND dialog) {
     postedPosition = -1;
 }
 
+typedef BOOL(WINAPI* InitCommonControlsExFunction)(const INITCOMMONCONTROLSEX*);
+
+// The common controls are not one of the libraries Windows always takes from
+// its system folder, and they load further DLLs by name as they start: so
+// they are not imported but loaded here, after the program has restricted
+// its DLL search, and by name, so that the manifest's side-by-side version 6
+// is the one found (a path into the system folder would give version 5).
+void registerProgressBarClass() {
+    HMODULE commonControls = LoadLibraryA("comctl32.dll");
+    if (!commonControls) return;
+    auto initialize = reinterpret_cast<InitCommonControlsExFunction>(
+        reinterpret_cast<void*>(GetProcAddress(commonControls, "InitCommonControlsEx")));
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    if (initialize) initialize(&controls);
+}
+
 }  // namespace
 
 INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -70,8 +86,7 @@ INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 }
 
 HWND openProgressDialog() {
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
+    registerProgressBarClass();
     progressDialog = CreateDialogParamA(instanceHandle, "PROGRESSDLG", backgroundWindow, progressDialogProc, 0);
     return progressDialog;
 }

@@ -29,9 +29,10 @@ String quotedForBatch(const String& path) {
     return "\"" + escaped + "\"";
 }
 
-// A new file name.bat in the user's temporary folder, created here (never an
-// existing one taken over); empty when none can be made.
-String createBatchFile(File& file) {
+// The batch in a new file name.bat of the user's temporary folder, created
+// here (never an existing one taken over) and held in file; its path, or
+// empty when none can be written.
+String writeBatchFile(File& file, const String& selfPath, const String& installDirectory) {
     char temp[MAX_PATH + 1];
     DWORD length = GetTempPathA(sizeof temp, temp);
     if (length == 0 || length >= sizeof temp) return String();
@@ -40,9 +41,11 @@ String createBatchFile(File& file) {
         String reservation = tempFileName(temp);
         if (reservation.isEmpty()) return String();
         String path = reservation + ".bat";
-        bool created = file.open(path.cStr(), CreateNew | NoRead);
+        String text = selfRemovalBatch(selfPath, installDirectory, uninstallSubdir, path);
+        bool written = !text.isEmpty() && writeNewHeldFile(file, path.cStr(), text);
         deleteFile(reservation.cStr());
-        if (created) return path;
+        if (text.isEmpty()) return String();
+        if (written) return path;
     }
     return String();
 }
@@ -70,19 +73,20 @@ String selfRemovalBatch(const String& selfPath, const String& installDirectory, 
     return text;
 }
 
-int removeSelf(const String& installDirectory) { return startSelfRemoval(modulePath(), installDirectory); }
+namespace {
 
-int startSelfRemoval(const String& selfPath, const String& installDirectory) {
-    File file;
-    String batchPath = createBatchFile(file);
+// The running program's batch, held until the process ends, which is when
+// the batch gets to work. (At namespace scope: a function's static would
+// bring in the C++ library's guard code, a third of the program's size.)
+File ownBatch;
+
+}  // namespace
+
+int removeSelf(const String& installDirectory) { return startSelfRemoval(modulePath(), installDirectory, ownBatch); }
+
+int startSelfRemoval(const String& selfPath, const String& installDirectory, File& file) {
+    String batchPath = writeBatchFile(file, selfPath, installDirectory);
     if (batchPath.isEmpty()) return 1;
-    String text = selfRemovalBatch(selfPath, installDirectory, uninstallSubdir, batchPath);
-    bool written = !text.isEmpty() && file.write(text.cStr(), text.length()) && file.flush();
-    file.close();
-    if (!written) {
-        deleteFile(batchPath.cStr());
-        return 1;
-    }
 
     // Quoted twice: the interpreter takes off the outer pair, and the inner
     // one keeps a temporary folder with blanks in one piece.
@@ -97,6 +101,7 @@ int startSelfRemoval(const String& selfPath, const String& installDirectory) {
     String workingDirectory = directoryOf(batchPath);
     if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
                         workingDirectory.cStr(), &startup, &process)) {
+        file.close();
         deleteFile(batchPath.cStr());
         return 2;
     }

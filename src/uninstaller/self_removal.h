@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/str.h"
+#include "files/file.h"
 
 // The batch text, lines ended by "\r\n": a loop that retries deleting
 // selfPath until it is gone (a bounded number of times, so that a file
@@ -17,10 +18,14 @@ String selfRemovalBatch(const String& selfPath, const String& installDirectory, 
                         const String& batchPath);
 
 // Writes that batch for selfPath into a new file of the user's temporary
-// folder and starts it minimised in a console of its own, without waiting.
-// 0 when it was started, 1 when it could not be written, 2 when it could not
-// be started.
-int startSelfRemoval(const String& selfPath, const String& installDirectory);
+// folder (a name the system makes unique, created here, never taken over)
+// and starts it minimised in a console of its own, without waiting. The
+// batch stays open in file, readable but neither writable nor deletable by
+// others, until the caller closes it or the process ends; the batch deletes
+// itself only after that. 0 when it was started, 1 when it could not be
+// written, 2 when it could not be started (after either failure file is
+// closed and the batch gone).
+int startSelfRemoval(const String& selfPath, const String& installDirectory, File& file);
 
 // startSelfRemoval for the running program; the caller ends the process
 // right afterwards, which lets the batch's deletion succeed.

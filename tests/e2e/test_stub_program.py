@@ -10,9 +10,13 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 import wine  # noqa: E402
 
-# The DLLs every Windows has in its system folder; the stub links nothing else.
+# The DLLs every Windows has in its system folder and always loads from there
+# (KnownDLLs); the stub links nothing else. Any other system DLL (VERSION,
+# COMCTL32) is loaded at run time, after DLL search is restricted to the
+# system folder: imported, a copy planted beside the installer could be
+# loaded in its place before any code of the program runs.
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
-               "version.dll", "comctl32.dll", "msvcrt.dll"}
+               "msvcrt.dll"}
 
 STUBS = [
     # (path, objdump, file format, optional-header magic)

@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "archive/archive_format.h"
+#include "files_child_process.h"
 #include "files_test_support.h"
 #include "installer/batch_script.h"
 #include "placement_test_support.h"
@@ -116,6 +118,64 @@ TEST_F(BatchScriptTest, RunsInTheDirectoryWithItsValues) {
         EXPECT_EQ(entryCount(dir), 1) << "only out.txt stays";
         EXPECT_EQ(entryCount(tempFolder()), tempEntries) << "the private folder is removed";
     }
+}
+
+// The first line of a file once it is complete; empty when none came in time.
+std::string waitForLine(const std::string& path, DWORD timeoutMs) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+        std::string bytes = fileBytes(path);
+        size_t end = bytes.find("\r\n");
+        if (end != std::string::npos) {
+            while (end > 0 && bytes[end - 1] == ' ') --end;
+            return bytes.substr(0, end);
+        }
+        Sleep(50);
+    }
+    return std::string();
+}
+
+// While the script runs, another process tries to overwrite, replace and
+// delete both batch files with its own: every try fails, the files keep
+// their bytes, and only the installer's script runs.
+TEST_F(BatchScriptTest, BatchFilesCannotBeChangedWhileTheScriptRuns) {
+    const std::string where = dir + "\\where.txt", go = dir + "\\go.txt", out = dir + "\\out.txt";
+    const std::string evil = dir + "\\evil.bat";
+    putFile(evil, "@echo off\r\necho intruder>>\"" + out + "\"\r\n");
+    // The script says where it is, then waits for the go-ahead.
+    const char* script = "echo %~f0>where.txt\r\n:wait\r\nif not exist go.txt goto wait\r\necho installer>>out.txt\r\n";
+    bool ran = false;
+    std::thread installer([&] { ran = runScript(dir.c_str(), script, "", 0); });
+
+    std::string scriptPath = waitForLine(where, 30000);
+    if (scriptPath.empty()) {
+        putFile(go, "");
+        installer.join();
+        FAIL() << "the script did not start";
+    }
+    std::string launcherPath = scriptPath.substr(0, scriptPath.rfind('\\') + 1) + "KELVOR1.BAT";
+    for (const std::string& path : {scriptPath, launcherPath}) {
+        SCOPED_TRACE(path);
+        std::string before = fileBytes(path);
+        ASSERT_NE(before, "<missing>");
+        for (const char* command : {"copy /y", "move /y"}) {
+            runProgram("cmd.exe /c " + std::string(command) + " \"" + evil + "\" \"" + path + "\"");
+            EXPECT_EQ(fileBytes(path), before) << command;
+        }
+        runProgram("cmd.exe /c del \"" + path + "\"");
+        EXPECT_EQ(fileBytes(path), before) << "del";
+        HANDLE opened = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_EQ(opened, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        if (opened != INVALID_HANDLE_VALUE) CloseHandle(opened);
+    }
+    putFile(go, "");
+    installer.join();
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(fileBytes(out), "installer\r\n");
+    // (runProgram's own output files may linger in the temporary folder under
+    // Wine, so the folder itself is looked for, not the count.)
+    EXPECT_FALSE(exists(scriptPath.substr(0, scriptPath.rfind('\\')))) << "the private folder is removed";
 }
 
 TEST_F(BatchScriptTest, BlankScriptRunsNothing) {

@@ -117,8 +117,25 @@ TEST(SelfRemoval, StartedFromTheTemporaryFolder) {
     // Held open, the file cannot go yet: the batch keeps trying meanwhile.
     HANDLE held = CreateFileA(self.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(startSelfRemoval(self.c_str(), install.c_str()), 0);
+    File batch;
+    EXPECT_EQ(startSelfRemoval(self.c_str(), install.c_str(), batch), 0);
     EXPECT_EQ(entryCount(tempFolder()), tempEntries + 1);
+    // While held, the batch can be neither rewritten nor swapped for another.
+    std::string batchPath = batch.name().cStr();
+    std::string written = fileBytes(batchPath);
+    EXPECT_NE(written.find("del \"" + batchPath + "\""), std::string::npos) << written;
+    EXPECT_EQ(CreateFileA(batchPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    const char swap[] = "C:\\qp-swap.bat";
+    putFile(swap, "echo somebody else's\r\n");
+    EXPECT_FALSE(MoveFileExA(swap, batchPath.c_str(), MOVEFILE_REPLACE_EXISTING));
+    DeleteFileA(swap);
+    EXPECT_FALSE(DeleteFileA(batchPath.c_str()));
+    EXPECT_EQ(fileBytes(batchPath), written);
+    // Released as at the end of the process, which lets the batch delete itself later.
+    batch.close();
     Sleep(500);
     EXPECT_TRUE(exists(self));
     CloseHandle(held);
