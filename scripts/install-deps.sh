@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-dev
   lz4 liblz4-dev gzip
   file xxd python3
+  osslsigncode openssl
 )
 
 sudo_cmd=()

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "archive/archive_format.h"
+#include "archive/pe_signature.h"
 #include "core/expand_block.h"
 #include "files/directories.h"
 #include "files/path_text.h"
@@ -69,10 +70,17 @@ void applyHeader(ArchiveHeader& h) {
         for (int l = 0; l < h.languageCount; ++l) *stringTable.text(n, l) = std::move(*h.text(n, l));
 }
 
-int32_t remainingInFile(File& file) {
-    int32_t size = file.size();
+// The file's size, or for a signed file where its certificate table begins
+// (less the signer's padding): nothing behind it belongs to the archive.
+int32_t archiveEnd = -1;
+
+int32_t remainingInArchive(File& file) {
     int32_t position = file.tell();
-    return size < 0 || position < 0 || position > size ? -1 : size - position;
+    return archiveEnd < 0 || position < 0 || position > archiveEnd ? -1 : archiveEnd - position;
+}
+
+bool readOwnFileAt(void* file, int32_t offset, void* buffer, int32_t length) {
+    return static_cast<File*>(file)->readAt(offset, buffer, length);
 }
 
 // The disk prompt until the volume opens. A box that cannot be shown at all
@@ -94,12 +102,12 @@ void openVolume(File& file, const String& path, int diskNumber) {
 }  // namespace
 
 void readArchiveHeader(File& file) {
+    archiveEnd = findArchiveEnd(readOwnFileAt, &file, file.size());
     int32_t archiveOffset = 0;
-    file.seekFromEnd(-TrailerSize);
-    file.readInt32(&archiveOffset);
+    file.readAt(archiveEnd - TrailerSize, &archiveOffset, TrailerSize);
     if (archiveOffset == 0) reportFatalError("%s", NoArchiveText);
     // Windows lets a position pass the end of a file; such an offset cannot be reached either.
-    if (archiveOffset < 0 || archiveOffset > file.size() || !file.seek(archiveOffset))
+    if (archiveOffset < 0 || archiveOffset > archiveEnd || !file.seek(archiveOffset))
         reportCorruptArchive(CodeBadArchiveOffset);
 
     int32_t magic = 0, headerLength = 0, key = 0;
@@ -110,7 +118,7 @@ void readArchiveHeader(File& file) {
     file.readInt32(&key);
     // A header longer than the rest of the file is judged before anything
     // that long is allocated.
-    if (headerLength > remainingInFile(file)) reportCorruptArchive(CodeHeaderPastEnd);
+    if (headerLength > remainingInArchive(file)) reportCorruptArchive(CodeHeaderPastEnd);
 
     String block(headerLength);
     file.readBlock(block.data(), headerLength);
@@ -120,14 +128,19 @@ void readArchiveHeader(File& file) {
     applyHeader(archiveHeader);
 
     if (!file.readBytes(programBytes, 0, archiveOffset)) reportCorruptArchive(CodeProgramUnreadable);
-    if ((productFlags & FlagTestChecksums) &&
+    // The checksum counts the fields a signer rewrites as zero; installers
+    // built before that rule hold the checksum of the bytes as they stand.
+    // The uninstaller is written from the cleared bytes: an unsigned program.
+    const uint32_t asStored = checksum(programBytes.cStr(), programBytes.length());
+    clearSignatureFields(programBytes.data(), programBytes.length());
+    if ((productFlags & FlagTestChecksums) && asStored != archiveHeader.programChecksum &&
         checksum(programBytes.cStr(), programBytes.length()) != archiveHeader.programChecksum)
         reportCorruptArchive(CodeProgramChecksum);
 }
 
 void readPayload(File& file, MemoryStream& payload) {
     const int32_t payloadLength = archiveHeader.payloadLength;
-    int32_t available = remainingInFile(file) - TrailerSize;
+    int32_t available = remainingInArchive(file) - TrailerSize;
     if (available < 0) reportCorruptArchive(CodeHeaderPastEnd);
 
     payload.reset();

@@ -2,6 +2,7 @@
 // compression, damaged installers, and bad projects that leave nothing behind.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <random>
@@ -71,6 +72,11 @@ protected:
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(dir / "out")) names.push_back(e.path().filename().string());
         return names;
+    }
+
+    static uint32_t trailerOf(const Bytes& b) {
+        size_t n = b.size();
+        return b[n - 4] | b[n - 3] << 8 | b[n - 2] << 16 | uint32_t(b[n - 1]) << 24;
     }
 
     static std::string randomBytes(size_t n, unsigned seed) {
@@ -338,3 +344,167 @@ TEST_F(QpackBuild, Utf8ProjectsAndFilesBecomeWindowsText) {
 }
 
 }  // namespace
+
+namespace {
+
+uint32_t u32At(const Bytes& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+// Where a signer writes in a real program's headers, read the long way round.
+struct SignerFields {
+    size_t checkSumAt, entryAt;
+};
+SignerFields signerFields(const Bytes& b) {
+    size_t optional = u32At(b, 0x3C) + 24;
+    bool pe32Plus = (u32At(b, optional) & 0xFFFF) == TestMagicPe32Plus;
+    return {optional + 64, optional + (pe32Plus ? 144 : 128)};
+}
+
+// What a signer does: zero padding to a multiple of 8, a certificate table
+// behind it, both fields of the headers rewritten. Returns the table offset.
+size_t signLikeASigner(Bytes& b) {
+    SignerFields f = signerFields(b);
+    b.resize((b.size() + 7) / 8 * 8, 0);
+    size_t table = b.size();
+    b.resize(table + 48, 0xC3);
+    putLittleEndian(b, f.entryAt, uint32_t(table), 4);
+    putLittleEndian(b, f.entryAt + 4, 48, 4);
+    putLittleEndian(b, f.checkSumAt, 0x0001D2C5, 4);
+    return table;
+}
+
+// The report without the lines that describe the file rather than its archive.
+std::string archiveLines(const std::string& report) {
+    std::istringstream in(report);
+    std::string line, kept;
+    while (std::getline(in, line))
+        if (line.rfind("installer: ", 0) != 0 && line.rfind("signature: ", 0) != 0 && line.rfind("archiveEnd: ", 0) != 0)
+            kept += line + "\n";
+    return kept;
+}
+
+}  // namespace
+
+TEST_F(QpackBuild, InstallersEndOnAMultipleOfEight) {
+    // Every residue of the contents' length, the header stored either way,
+    // and a first file that the volume size fills.
+    for (const std::string settings : {"CompressHeader = no\n", "CompressHeader = yes\n", "VolumeSize = 12003\n"}) {
+        for (size_t length = 0; length < 8; ++length) {
+            SCOPED_TRACE(settings + "length " + std::to_string(length));
+            const bool volumes = settings[0] == 'V';
+            fs::remove_all(dir / "out");
+            fs::create_directories(dir / "out");
+            write("p.qpp", "[Product]\nName = P\n[Build]\n" + settings + "[Files]\na.bin\n");
+            write("a.bin", randomBytes(length + (volumes ? 12000 : 0), unsigned(length)));
+            InstallerImage image = build(dir / "p.qpp");
+            EXPECT_EQ(image.installer.size() % 8, 0u);
+            EXPECT_EQ(read(dir / "out" / "Setup.exe").size(), image.installer.size());
+            if (volumes) {
+                EXPECT_LE(image.installer.size(), 12003u);
+                EXPECT_FALSE(image.volumes.empty());
+            }
+            std::string report;
+            EXPECT_EQ(inspect(&report), 0) << report;
+        }
+    }
+}
+
+TEST_F(QpackBuild, SignedInstallersReadAsTheirUnsignedSelves) {
+    // A stub with every data directory and its CheckSum set, as the linker
+    // leaves ours: the signer's CheckSum differs, so only a checksum that
+    // counts the field as zero fits both files.
+    Bytes stub = bareStub(TestMachineI386, TestMagicPe32);
+    putLittleEndian(stub, TestPeOffset + 24 + 92, 16, 4);
+    putLittleEndian(stub, TestPeOffset + 24 + 64, 0x00012345, 4);
+    writeBytes(dir / "stub.exe", stub);
+    write("s.qpp", "[Product]\nName = S\n[Flags]\ntest-checksums = yes\n[Build]\nCompressHeader = no\n"
+                   "[Files]\na.txt\n");
+    write("a.txt", "signed contents");
+    build(dir / "s.qpp");
+    const Bytes unsignedSetup = read(dir / "out" / "Setup.exe");
+    EXPECT_EQ(u32At(unsignedSetup, signerFields(unsignedSetup).checkSumAt), 0x00012345u);
+    std::string unsignedReport;
+    ASSERT_EQ(inspect(&unsignedReport), 0) << unsignedReport;
+    EXPECT_NE(unsignedReport.find("\nsignature: none\narchiveEnd: " + std::to_string(unsignedSetup.size()) + "\n"),
+              std::string::npos) << unsignedReport;
+
+    Bytes signedSetup = unsignedSetup;
+    const size_t table = signLikeASigner(signedSetup);
+    ASSERT_EQ(table, unsignedSetup.size()) << "the installer was not aligned, so the signer padded it";
+    const size_t entryAt = signerFields(signedSetup).entryAt;
+    const size_t program = trailerOf(unsignedSetup), size = signedSetup.size();
+    const struct {
+        const char* what;
+        std::function<void(Bytes&)> change;
+        int code;
+    } cases[] = {
+        {"signed", [](Bytes&) {}, 0},
+        {"table size 0", [&](Bytes& b) { putLittleEndian(b, entryAt + 4, 0, 4); }, CodeBadArchiveOffset},
+        {"table past the end", [&](Bytes& b) { putLittleEndian(b, entryAt + 4, 49, 4); }, CodeBadArchiveOffset},
+        {"table not ending the file", [&](Bytes& b) { b.push_back(0); }, CodeBadArchiveOffset},
+        {"table overlapping the archive",
+         [&](Bytes& b) {
+             putLittleEndian(b, entryAt, uint32_t(program + 8), 4);
+             putLittleEndian(b, entryAt + 4, uint32_t(size - program - 8), 4);
+         },
+         CodeBadMagic},
+        {"program byte changed after signing", [](Bytes& b) { b[TestPeOffset + 24 + 200] ^= 1; }, CodeProgramChecksum},
+        {"payload byte changed after signing", [&](Bytes& b) { b[table - 6] ^= 1; }, CodePayloadChecksum},
+    };
+    for (const auto& c : cases) {
+        Bytes b = signedSetup;
+        c.change(b);
+        writeBytes(dir / "out" / "Setup.exe", b);
+        std::string report;
+        EXPECT_EQ(inspect(&report), c.code) << c.what << "\n" << report;
+        if (c.code == 0) {
+            EXPECT_EQ(archiveLines(report), archiveLines(unsignedReport));
+            EXPECT_NE(report.find("\nsignature: certificate table at " + std::to_string(table) + ", 48 bytes\narchiveEnd: " +
+                                  std::to_string(table) + "\n"),
+                      std::string::npos) << report;
+        }
+    }
+}
+
+TEST_F(QpackBuild, InstallersBuiltBeforeSignaturesWereReadStillInspectSound) {
+    // Their program checksum covers the bytes as they stand, the linker's
+    // CheckSum field among them; a changed program byte still fails it.
+    for (const char* name : {"unsigned-x86.exe", "unsigned-x64.exe"}) {
+        SCOPED_TRACE(name);
+        Bytes golden = read(fs::path(QP_SOURCE_DIR) / "tests" / "golden" / "installers" / name);
+        ASSERT_NE(u32At(golden, signerFields(golden).checkSumAt), 0u);
+        writeBytes(dir / "out" / "Setup.exe", golden);
+        std::string report;
+        ASSERT_EQ(inspect(&report), 0) << report;
+        EXPECT_NE(report.find("\nsignature: none\narchiveEnd: " + std::to_string(golden.size()) + "\n"), std::string::npos)
+            << report;
+        EXPECT_NE(report.find("flags: 0x00000804 register-product test-checksums"), std::string::npos);
+        golden[0x200] ^= 1;
+        writeBytes(dir / "out" / "Setup.exe", golden);
+        EXPECT_EQ(inspect(), CodeProgramChecksum);
+    }
+}
+
+TEST_F(QpackBuild, SigningWithoutOsslsigncodeSaysSoAndWritesNothing) {
+    write("p.qpp", "[Product]\nName = P\n[Files]\na.txt\n");
+    write("a.txt", "a");
+    write("cert.pem", "certificate");
+    write("key.pem", "key");
+    const char* path = std::getenv("PATH");
+    const std::string savedPath = path ? path : "";
+    fs::create_directories(dir / "empty");
+    setenv("PATH", (dir / "empty").string().c_str(), 1);
+    BuildRequest r = request(dir / "p.qpp");
+    r.signing = SigningKey{dir / "cert.pem", dir / "key.pem"};
+    std::vector<std::string> warnings;
+    std::string error;
+    try {
+        buildInstaller(r, warnings);
+    } catch (const std::runtime_error& e) {
+        error = e.what();
+    }
+    setenv("PATH", savedPath.c_str(), 1);
+    EXPECT_NE(error.find("signing needs osslsigncode, which is not installed"), std::string::npos) << error;
+    EXPECT_TRUE(outputFiles().empty());
+}

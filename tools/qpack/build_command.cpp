@@ -61,7 +61,20 @@ InstallerImage buildInstaller(const BuildRequest& request, std::vector<std::stri
         std::vector<unsigned char> image = compressImage(bytes.data(), bytes.size(), level);
         return Bytes(image.begin(), image.end());
     };
+    std::optional<SigningKey> signing = request.signing;
+    if (!signing && !project.signCertificate.empty())
+        signing = SigningKey{project.signCertificate, project.signKey};
+    if (signing) findOsslsigncode();
+
     InstallerImage image = assembleInstaller(program, content, settings);
     writeInstallerFiles(image, request.output);
+    if (signing) {
+        try {
+            signInstaller(request.output, *signing);
+        } catch (const std::runtime_error&) {
+            removeInstallerFiles(image, request.output);
+            throw;
+        }
+    }
     return image;
 }

@@ -8,6 +8,7 @@
 
 #include "qpack/installer_image.h"
 #include "qpack/pe_header.h"
+#include "qpack/signing.h"
 
 struct BuildRequest {
     std::filesystem::path project;
@@ -18,6 +19,8 @@ struct BuildRequest {
     // The stub was looked up beside qpack rather than named: when it is
     // missing, qpack was installed without it.
     bool stubBesideQpack = false;
+    // --sign CERT KEY; it takes the place of the project's own signing settings.
+    std::optional<SigningKey> signing;
 };
 
 // The stub qpack ships beside itself for an architecture: quillpack.exe
@@ -25,5 +28,7 @@ struct BuildRequest {
 std::string stubFileName(PeArchitecture architecture);
 
 // Throws ProjectError or std::runtime_error; then nothing has been written.
+// When signing is asked for (request or project) and osslsigncode is not
+// installed, that is found before anything is written.
 // Returns the image that was written (for reporting its sizes).
 InstallerImage buildInstaller(const BuildRequest& request, std::vector<std::string>& warnings);

@@ -8,6 +8,7 @@
 
 #include "archive/archive_header.h"
 #include "archive/file_record.h"
+#include "archive/pe_signature.h"
 #include "core/expand_block.h"
 #include "core/memory_stream.h"
 #include "qpack/installer_image.h"
@@ -101,6 +102,14 @@ private:
         int size = image_.length();
         line("installer", quotedText(file_.string().c_str(), static_cast<int>(file_.string().size())) + " " +
                               std::to_string(size) + " bytes");
+        MemoryBlock file{image_.cStr(), size};
+        CertificateTable table = findCertificateTable(readMemoryAt, &file, size);
+        line("signature", table.size ? "certificate table at " + std::to_string(table.offset) + ", " +
+                                           std::to_string(table.size) + " bytes"
+                                     : std::string("none"));
+        archiveEnd_ = findArchiveEnd(readMemoryAt, &file, size);
+        line("archiveEnd", std::to_string(archiveEnd_));
+        size = archiveEnd_;
         int32_t archiveOffset = size >= TrailerSize ? int32At(image_, size - TrailerSize) : 0;
         if (archiveOffset == 0) {
             out_ << "error: no archive is attached (the trailer is zero)\n";
@@ -129,7 +138,13 @@ private:
         if (checksum(headerImage.cStr(), headerImage.length()) != key) return CodeHeaderChecksum;
         int code = parseArchiveHeader(headerImage, key, header_);
         if (code) return code;
-        if (checksum(image_.cStr(), archiveOffset) != header_.programChecksum) return CodeProgramChecksum;
+        // As the program tests it: the fields a signer rewrites count as zero,
+        // or, in installers built before that rule, the bytes as they stand.
+        String program(image_.cStr(), archiveOffset);
+        clearSignatureFields(program.data(), program.length());
+        if (checksum(image_.cStr(), archiveOffset) != header_.programChecksum &&
+            checksum(program.cStr(), program.length()) != header_.programChecksum)
+            return CodeProgramChecksum;
         payloadStart_ = headerStart + present;
         printHeader();
         return 0;
@@ -182,7 +197,7 @@ private:
 
     int readPayloadAndRecords() {
         const ArchiveHeader& h = header_;
-        int available = image_.length() - payloadStart_ - TrailerSize;
+        int available = archiveEnd_ - payloadStart_ - TrailerSize;
         if (available < 0) return CodeHeaderPastEnd;
         MemoryStream payload;
         payload.write(image_.cStr() + payloadStart_, available);
@@ -231,6 +246,7 @@ private:
     String image_;
     ArchiveHeader header_;
     int payloadStart_ = 0;
+    int32_t archiveEnd_ = 0;  // the file's size, or where a signature's table and padding begin
 };
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "archive/pe_signature.h"
+
 namespace fs = std::filesystem;
 
 std::string volumeFileName(int number) {
@@ -31,15 +33,26 @@ Bytes programBytesOfStub(const Bytes& stub) {
     return Bytes(stub.begin(), stub.end() - TrailerSize);
 }
 
-InstallerImage assembleInstaller(const Bytes& program, const ArchiveContent& content, const BuildSettings& settings) {
-    Bytes payload = encodeRecords(content.records);
-    if (content.flags & FlagCompressedPayload) {
-        if (!settings.compress) throw std::runtime_error("payload compression is not available in this build");
-        payload = settings.compress(payload, settings.level);
-    }
-    Bytes plain = encodePlainHeader(content, checksumOf(program), payload);
+namespace {
+
+// A signer rewrites the CheckSum field and the certificate-table entry, so
+// the reader counts both as zero, and so does the checksum written for it.
+uint32_t programChecksumOf(const Bytes& program) {
+    Bytes copy(program);
+    clearSignatureFields(reinterpret_cast<char*>(copy.data()), static_cast<int32_t>(copy.size()));
+    return checksumOf(copy);
+}
+
+// One layout of the installer: the program, the container, the header image
+// (its plain stream ending in `headerPadding` zero bytes, which the reader
+// never reaches) and as much of the payload as the first file holds, then
+// the trailer.
+InstallerImage layOut(const Bytes& program, uint32_t programChecksum, const ArchiveContent& content, const Bytes& payload,
+                      bool compressHeader, int headerPadding, const BuildSettings& settings) {
+    Bytes plain = encodePlainHeader(content, programChecksum, payload);
+    plain.resize(plain.size() + static_cast<size_t>(headerPadding), 0);
     uint32_t key = checksumOf(plain);
-    Bytes image = settings.compressHeader && settings.compress ? settings.compress(plain, settings.level) : plain;
+    Bytes image = compressHeader ? settings.compress(plain, settings.level) : plain;
     scramble(image.data(), static_cast<int>(image.size()), key);
 
     if (program.size() + ContainerPrefixSize + image.size() + payload.size() + TrailerSize > 0x7FFFFFFFu)
@@ -60,6 +73,12 @@ InstallerImage assembleInstaller(const Bytes& program, const ArchiveContent& con
                                      " is smaller than the installer's program and header (" +
                                      std::to_string(w.bytes.size() + TrailerSize) + " bytes)");
         firstPart = std::min(payload.size(), static_cast<size_t>(room));
+        if (firstPart < payload.size()) {
+            // A full first file ends where the volume size says; the bytes that
+            // would keep it from ending aligned go to the next volume instead.
+            size_t over = (w.bytes.size() + firstPart + TrailerSize) % SignerAlignment;
+            if (firstPart >= over) firstPart -= over;
+        }
         for (size_t at = firstPart; at < payload.size(); at += static_cast<size_t>(settings.volumeSize)) {
             size_t n = std::min(payload.size() - at, static_cast<size_t>(settings.volumeSize));
             out.volumes.emplace_back(payload.begin() + static_cast<std::ptrdiff_t>(at),
@@ -70,6 +89,33 @@ InstallerImage assembleInstaller(const Bytes& program, const ArchiveContent& con
     w.i32(static_cast<int32_t>(program.size()));
     out.installer = std::move(w.bytes);
     return out;
+}
+
+}  // namespace
+
+InstallerImage assembleInstaller(const Bytes& program, const ArchiveContent& content, const BuildSettings& settings) {
+    Bytes payload = encodeRecords(content.records);
+    if (content.flags & FlagCompressedPayload) {
+        if (!settings.compress) throw std::runtime_error("payload compression is not available in this build");
+        payload = settings.compress(payload, settings.level);
+    }
+    // A signer pads a file to a multiple of SignerAlignment before it appends
+    // its certificate table; an installer that already ends there is signed
+    // without padding. The plain header takes the padding, behind its end
+    // marker. A compressed header's length moves with it unevenly; should
+    // none of a few paddings fit, the header is stored plain, where one does.
+    const bool compressHeader = settings.compressHeader && settings.compress;
+    const uint32_t programChecksum = programChecksumOf(program);
+    for (bool compressed : {compressHeader, false}) {
+        const int tries = compressed ? 4 * SignerAlignment : SignerAlignment;
+        for (int padding = 0; padding < tries; ++padding) {
+            InstallerImage image = layOut(program, programChecksum, content, payload, compressed, padding, settings);
+            if (image.installer.size() % SignerAlignment == 0) return image;
+        }
+    }
+    throw std::runtime_error("the volume size " + std::to_string(settings.volumeSize) +
+                             " leaves no room to end the installer on a multiple of " +
+                             std::to_string(SignerAlignment) + " bytes");
 }
 
 namespace {
@@ -105,4 +151,11 @@ void writeInstallerFiles(const InstallerImage& image, const fs::path& output) {
         for (size_t i = 1; i <= renamed; ++i) fs::remove(moves[i].second, ignored);
         throw std::runtime_error(e.what());
     }
+}
+
+void removeInstallerFiles(const InstallerImage& image, const fs::path& output) {
+    std::error_code ignored;
+    fs::remove(output, ignored);
+    for (size_t i = 0; i < image.volumes.size(); ++i)
+        fs::remove(output.parent_path() / volumeFileName(static_cast<int>(i) + FirstVolumeNumber), ignored);
 }

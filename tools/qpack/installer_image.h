@@ -47,5 +47,9 @@ InstallerImage assembleInstaller(const Bytes& program, const ArchiveContent& con
 // the temporary files are removed and std::runtime_error is thrown.
 void writeInstallerFiles(const InstallerImage& image, const std::filesystem::path& output);
 
+// Removes the installer and volumes writeInstallerFiles wrote (a later step
+// of the build failed); errors are ignored.
+void removeInstallerFiles(const InstallerImage& image, const std::filesystem::path& output);
+
 // "Disk%d.QPK" for a volume number (2, 3, ...).
 std::string volumeFileName(int number);

@@ -19,10 +19,14 @@ namespace {
 const char Usage[] =
     "usage:\n"
     "  qpack build PROJECT [-o SETUP.EXE] [--arch x86|x64] [--stub QUILLPACK.EXE]\n"
+    "              [--sign CERT KEY]\n"
     "  qpack inspect SETUP.EXE\n"
     "--arch picks the stub in the folder of qpack itself: x86 (the default) takes\n"
     "quillpack.exe, x64 takes quillpack64.exe. --stub names another stub; given\n"
-    "with --arch, it must be a program for that architecture.\n";
+    "with --arch, it must be a program for that architecture.\n"
+    "--sign signs the installer with osslsigncode (which must be installed), the\n"
+    "certificate CERT and its private key KEY; it takes the place of the project's\n"
+    "SignCertificate and SignKey.\n";
 
 fs::path ownFolder(const char* argv0) {
 #ifdef _WIN32
@@ -49,6 +53,9 @@ int build(const std::vector<std::string>& args, const char* argv0) {
         const std::string& a = args[i];
         if ((a == "-o" || a == "--stub") && i + 1 < args.size()) {
             (a == "-o" ? request.output : request.stub) = args[++i];
+        } else if (a == "--sign" && i + 2 < args.size()) {
+            request.signing = SigningKey{args[i + 1], args[i + 2]};
+            i += 2;
         } else if (a == "--arch" && i + 1 < args.size()) {
             PeArchitecture architecture = architectureNamed(args[++i]);
             if (architecture == PeArchitecture::Unknown) return usageError("unknown architecture " + args[i]);
@@ -72,7 +79,10 @@ int build(const std::vector<std::string>& args, const char* argv0) {
     try {
         InstallerImage image = buildInstaller(request, warnings);
         for (const std::string& w : warnings) std::cerr << "qpack: warning: " << w << "\n";
-        std::cout << "wrote " << request.output.string() << " (" << image.installer.size() << " bytes)";
+        // The file as written: a signature makes it longer than the image.
+        std::error_code ec;
+        uintmax_t size = fs::file_size(request.output, ec);
+        std::cout << "wrote " << request.output.string() << " (" << (ec ? image.installer.size() : size) << " bytes)";
         if (!image.volumes.empty()) std::cout << " and " << image.volumes.size() << " volume file(s)";
         std::cout << "\n";
         return 0;

@@ -270,6 +270,9 @@ private:
             else if (!v.empty() && v.back() == 'm') unit = 1024 * 1024, v.pop_back();
             if (!parseNumber(trim(v), n) || n * unit > 0x7FFFFFFF) fail("bad volume size '" + value + "'");
             project_.volumeSize = n * unit;
+        } else if (key == "signcertificate" || key == "signkey") {
+            if (value.empty()) fail("file name missing");
+            (key == "signcertificate" ? project_.signCertificate : project_.signKey) = resolve(value);
         } else
             fail("unknown setting '" + keyAsWritten + "' in [Build]");
     }
@@ -367,6 +370,8 @@ private:
         if (p.files.empty()) fail("the project lists no files in [Files]", 0);
         if ((p.flags & FlagExtendsProduct) == 0 && !p.masterProduct.empty())
             fail("MasterProduct is given but the flag extends-product is not set", 0);
+        if (p.signCertificate.empty() != p.signKey.empty())
+            fail("signing needs both SignCertificate and SignKey in [Build]", 0);
         for (const FileEntry& f : p.files) {
             bool installFolder = f.kind == KindInstallFolder || f.kind == KindStartup;
             if (f.shortcutFlags && !installFolder)

@@ -89,6 +89,8 @@ struct Project {
     bool compressHeader = true;
     int compressionLevel = DefaultCompressionLevel;
     int64_t volumeSize = 0;  // 0: no volumes
+    // Both or neither: the certificate and private key the build signs with.
+    std::filesystem::path signCertificate, signKey;
 };
 
 // Parses project text. `file` names it in messages and anchors relative paths.
