@@ -53,8 +53,16 @@ bool deleteDirectoryTree(const char* path) {
         String name(entry.cFileName);
         if (name == "." || name == "..") continue;
         String full = joinPath(directory, name);
-        bool removed = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? deleteDirectoryTree(full.cStr())
-                                                                           : deleteFile(full.cStr());
+        bool removed;
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            removed = deleteFile(full.cStr());
+        else if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            // A junction or folder link: only the link goes. Entering it would
+            // delete whatever it points at (another user's files, Windows),
+            // with administrator rights.
+            removed = RemoveDirectoryA(full.cStr()) != 0;
+        else
+            removed = deleteDirectoryTree(full.cStr());
         if (!removed) allRemoved = false;
     } while (FindNextFileA(search, &entry));
     FindClose(search);

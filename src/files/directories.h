@@ -12,4 +12,6 @@ bool removeDirectory(const char* path);
 // Removes a directory with everything below it, read-only files included.
 // Never a drive root, never anything inside the Windows directory. An entry
 // that cannot go makes the result false; the rest is removed all the same.
+// A folder below it that is a junction or a link is removed as a link,
+// never entered.
 bool deleteDirectoryTree(const char* path);

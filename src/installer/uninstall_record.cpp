@@ -1,5 +1,6 @@
 #include "installer/uninstall_record.h"
 
+#include "core/line_cursor.h"
 #include "files/file.h"
 #include "files/file_attributes.h"
 #include "files/path_text.h"
@@ -48,16 +49,17 @@ namespace {
 const int MaxMessageLines = 5000;
 const int HighestMessageNumber = 1000;
 
-void loadMessages(String section) {
-    for (int lines = 0; lines < MaxMessageLines && !section.isEmpty(); ++lines) {
-        String line = section.takeLine();
+void loadMessages(const String& section) {
+    LineCursor lines(section);
+    for (int count = 0; count < MaxMessageLines && !lines.atEnd(); ++count) {
+        String line = lines.next();
         if (!line.firstCharIs('~')) continue;
         int number = line.substring(1).toInt();
         // The block's text lines follow; an unwanted number skips them too,
         // since none of them starts with "~".
         if (number < 1 || number > HighestMessageNumber) continue;
         String text;
-        while (!section.isEmpty() && !section.firstCharIs('~')) text.append(section.takeLineWithEnding());
+        while (!lines.atEnd() && lines.peek() != '~') text.append(lines.next(true));
         text.trimRight();
         stringTable.growRows(number + 1);
         *stringTable.text(number, 0) = text;
@@ -75,9 +77,10 @@ String loadUninstallRecordText(String text) {
     return text;
 }
 
-void splitUninstallEntries(String entries, List<String>& files, List<String>& directories) {
-    while (!entries.isEmpty()) {
-        String line = entries.takeLine();
+void splitUninstallEntries(const String& entries, List<String>& files, List<String>& directories) {
+    LineCursor lines(entries);
+    while (!lines.atEnd()) {
+        String line = lines.next();
         if (line.isEmpty()) continue;
         if (line.removeFirstIf('~'))
             directories.append(line);

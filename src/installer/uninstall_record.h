@@ -44,4 +44,4 @@ bool writeUninstallRecord(const UninstallRecord& record, const String& installDi
 // before it are returned. Without that line the whole text is entries.
 String loadUninstallRecordText(String text);
 // The entry lines, empty ones skipped: "~" and a directory, or a file.
-void splitUninstallEntries(String entries, List<String>& files, List<String>& directories);
+void splitUninstallEntries(const String& entries, List<String>& files, List<String>& directories);
