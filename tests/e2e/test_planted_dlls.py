@@ -172,6 +172,10 @@ def build(test, source, output, *options):
     test.assertEqual(built.returncode, 0, built.stderr)
 
 
+# The 32-bit run has not been seen yet: it was written on a machine that
+# runs no 32-bit programs, and i686 code often keeps no frame pointers, which
+# the canary's stack walk (which module asked for the load) depends on.
+@unittest.skipUnless(wine.ARCH == "64", "the 32-bit run is not verified yet; scripts/test.sh runs this on wine64")
 class PlantedLibraries(unittest.TestCase):
     def setUp(self):
         self.work = tempfile.mkdtemp(prefix="qp-planted.")
