@@ -1,9 +1,12 @@
 """The qpack program itself: a bad project ends with exit code 1, a
 FILE:LINE: message on stderr and no output file; a good one writes the
 installer, and inspect exits with the corrupt-archive code of a damaged one.
---arch picks the stub beside qpack, and inspect names the program's architecture."""
+--arch picks the stub beside qpack, and inspect names the program's architecture.
+A long build shows its progress line on a terminal only, and not with --quiet."""
 
 import os
+import pty
+import random
 import shutil
 import subprocess
 import sys
@@ -37,6 +40,60 @@ class QpackCommandLine(unittest.TestCase):
     def build(self, project_text):
         project = self.write_project(project_text)
         return self.qpack("build", project, "-o", os.path.join(self.out, "Setup.exe"), "--stub", wine.STUB)
+
+    def build_on_terminal(self, project, *options):
+        """Builds with stderr on a pseudo-terminal and stdout on a pipe; returns
+        (exit code, stdout, the bytes the terminal got)."""
+        master, slave = pty.openpty()
+        try:
+            process = subprocess.Popen([QPACK, "build", project, "-o", os.path.join(self.out, "Setup.exe"),
+                                        "--stub", wine.STUB] + list(options),
+                                       stdout=subprocess.PIPE, stderr=slave, cwd=self.dir)
+        finally:
+            os.close(slave)
+        terminal = b""
+        try:
+            while True:
+                try:
+                    chunk = os.read(master, 4096)
+                except OSError:  # EIO once the program has closed its end
+                    break
+                if not chunk:
+                    break
+                terminal += chunk
+        finally:
+            os.close(master)
+        stdout = process.stdout.read().decode()
+        process.stdout.close()
+        return process.wait(), stdout, terminal
+
+    def test_progress_only_on_a_terminal_and_not_with_quiet(self):
+        # Words from a small vocabulary: level 6 takes seconds over them.
+        rng = random.Random(7)
+        words = [bytes(rng.choice(b"abcdefghij") for _ in range(rng.randint(2, 9))) for _ in range(4000)]
+        with open(os.path.join(self.dir, "big.txt"), "wb") as f:
+            f.write(b" ".join(rng.choice(words) for _ in range(1_000_000)))
+        project = self.write_project("[Product]\nName = P\n[Flags]\ncompressed-payload = yes\n[Build]\nLevel = 6\n"
+                                     "[Files]\na.txt\nbig.txt\n")
+        piped = self.qpack("build", project, "-o", os.path.join(self.out, "Setup.exe"), "--stub", wine.STUB)
+        self.assertEqual(piped.returncode, 0, piped.stderr)
+        size = os.path.getsize(os.path.join(self.out, "Setup.exe"))
+        wrote = f"wrote {os.path.join(self.out, 'Setup.exe')} ({size} bytes)\n"
+        self.assertEqual((piped.stdout, piped.stderr), (wrote, ""))
+
+        code, stdout, terminal = self.build_on_terminal(project)
+        self.assertEqual((code, stdout), (0, wrote), terminal)
+        lines = terminal.split(b"\r")
+        self.assertEqual(terminal[:1], b"\r", terminal)
+        self.assertTrue(any(line.startswith(b"compressing ") and b" MB/s, " in line and b" left" in line
+                            for line in lines), terminal)
+        self.assertNotIn(b"\n", terminal)
+        # The line is blanked at the end, so that the shell's prompt starts on a clean line.
+        self.assertEqual(lines[-1], b"", terminal)
+        self.assertEqual(lines[-2].strip(b" "), b"", terminal)
+
+        code, stdout, terminal = self.build_on_terminal(project, "--quiet")
+        self.assertEqual((code, stdout, terminal), (0, wrote, b""))
 
     def installed_qpack(self, stubs):
         """A copy of qpack in a folder of its own with `stubs` ({name: source}) beside it,

@@ -145,6 +145,31 @@ TEST(Compressor, LevelsOutsideTheRangeAreClamped) {
     EXPECT_EQ(compressImage(input.data(), input.size(), 99), compressImage(input.data(), input.size(), 9));
 }
 
+TEST(Compressor, ProgressComesInStepsEndsWithTheWholeAndLeavesTheImageAlone) {
+    // Text, a run long enough for the longest copies, then text again: the
+    // parsers move through the run in jumps of whole tokens.
+    const Bytes input = concat({textLike(400000, 51), repeated(0, 300000), textLike(300000, 52)});
+    constexpr size_t LongestToken = 65538;
+    for (int level : {FastestCompressionLevel, DefaultCompressionLevel, 6}) {
+        SCOPED_TRACE("level " + std::to_string(level));
+        std::vector<size_t> told;
+        Bytes image = compressImage(input.data(), input.size(), level, [&](size_t consumed, size_t total) {
+            EXPECT_EQ(total, input.size());
+            told.push_back(consumed);
+        });
+        EXPECT_EQ(image, compressImage(input.data(), input.size(), level));
+        ASSERT_FALSE(told.empty());
+        EXPECT_EQ(told.back(), input.size());
+        EXPECT_GE(told.size(), input.size() / (CompressionProgressStep + LongestToken));
+        size_t last = 0;
+        for (size_t consumed : told) {
+            EXPECT_GE(consumed, last + (consumed == input.size() ? 0 : CompressionProgressStep));
+            EXPECT_LE(consumed, last + CompressionProgressStep + LongestToken);
+            last = consumed;
+        }
+    }
+}
+
 TEST(Compressor, RefusesInputTheExpanderCouldNotHold) {
     const unsigned char byte = 0;
     EXPECT_THROW(compressImage(&byte, size_t(MaxExpandedLength) + 1), std::length_error);

@@ -157,6 +157,34 @@ TEST_F(QpackBuild, CompressedPayloadAndHeaderReadBack) {
     EXPECT_LT(image.installer.size(), text.size() / 4);
 }
 
+TEST_F(QpackBuild, ProgressCountsEveryFileBeforeReadingAndFollowsThePayload) {
+    write("p.qpp", "[Product]\nName = P\n[Flags]\ncompressed-payload = yes\n[Files]\nfirst.txt\ndocs\\*.txt\n");
+    write("first.txt", std::string(1000, 'f'));
+    write("docs/a.txt", std::string(20, 'a'));
+    write("docs/b.txt", std::string(300, 'b'));
+    write("docs/c.txt", randomBytes(200000, 3));
+    struct Read {
+        size_t files, count;
+        uint64_t bytes;
+        bool operator==(const Read& o) const { return files == o.files && count == o.count && bytes == o.bytes; }
+    };
+    std::vector<Read> reads;
+    std::vector<std::pair<size_t, size_t>> compressed;
+    BuildProgress progress;
+    progress.reading = [&](size_t files, size_t count, uint64_t bytes) { reads.push_back({files, count, bytes}); };
+    progress.compressing = [&](size_t consumed, size_t total) { compressed.push_back({consumed, total}); };
+    std::vector<std::string> warnings;
+    buildInstaller(request(dir / "p.qpp"), warnings, progress);
+    const std::vector<Read> expected = {{1, 4, 1000}, {2, 4, 1020}, {3, 4, 1320}, {4, 4, 201320}};
+    EXPECT_TRUE(reads == expected);
+    // Only the payload's compression is told: its records hold the files and more.
+    ASSERT_FALSE(compressed.empty());
+    EXPECT_EQ(compressed.back().first, compressed.back().second);
+    EXPECT_GT(compressed.back().second, 201320u);
+    EXPECT_LT(compressed.back().second, 202000u);
+    EXPECT_EQ(inspect(), 0);
+}
+
 TEST_F(QpackBuild, DamagedInstallersGiveTheirCodes) {
     write("d.qpp", "[Product]\nName = D\n[Build]\nCompressHeader = no\n[Files]\na.txt\n");
     write("a.txt", "contents of a");

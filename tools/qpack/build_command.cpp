@@ -45,11 +45,12 @@ std::string stubFileName(PeArchitecture architecture) {
     return architecture == PeArchitecture::X64 ? "quillpack64.exe" : "quillpack.exe";
 }
 
-InstallerImage buildInstaller(const BuildRequest& request, std::vector<std::string>& warnings) {
+InstallerImage buildInstaller(const BuildRequest& request, std::vector<std::string>& warnings,
+                              const BuildProgress& progress) {
     // The stub first: a missing or wrong one is found before any input is read.
     Bytes program = stubProgram(request);
     Project project = loadProject(request.project);
-    ArchiveContent content = resolveProject(project, warnings);
+    ArchiveContent content = resolveProject(project, warnings, progress.reading);
     if ((content.flags & FlagRestartPending) != 0)
         warnings.push_back(request.project.string() +
                            ": the flag restart-pending is normally set by the installation itself");
@@ -57,8 +58,9 @@ InstallerImage buildInstaller(const BuildRequest& request, std::vector<std::stri
     settings.compressHeader = project.compressHeader;
     settings.level = project.compressionLevel;
     settings.volumeSize = project.volumeSize;
-    settings.compress = [](const Bytes& bytes, int level) {
-        std::vector<unsigned char> image = compressImage(bytes.data(), bytes.size(), level);
+    settings.payloadProgress = progress.compressing;
+    settings.compress = [](const Bytes& bytes, int level, const CompressionProgress& told) {
+        std::vector<unsigned char> image = compressImage(bytes.data(), bytes.size(), level, told);
         return Bytes(image.begin(), image.end());
     };
     std::optional<SigningKey> signing = request.signing;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "qpack/compressor.h"
+#include "qpack/content_builder.h"
 #include "qpack/installer_image.h"
 #include "qpack/pe_header.h"
 #include "qpack/signing.h"
@@ -27,8 +29,15 @@ struct BuildRequest {
 // (x86) or quillpack64.exe (x64).
 std::string stubFileName(PeArchitecture architecture);
 
+// What a long build tells as it goes, on the calling thread; either may be empty.
+struct BuildProgress {
+    FileReadProgress reading;
+    CompressionProgress compressing;  // the payload's
+};
+
 // Throws ProjectError or std::runtime_error; then nothing has been written.
 // When signing is asked for (request or project) and osslsigncode is not
 // installed, that is found before anything is written.
 // Returns the image that was written (for reporting its sizes).
-InstallerImage buildInstaller(const BuildRequest& request, std::vector<std::string>& warnings);
+InstallerImage buildInstaller(const BuildRequest& request, std::vector<std::string>& warnings,
+                              const BuildProgress& progress = {});

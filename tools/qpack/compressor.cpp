@@ -276,12 +276,36 @@ private:
 
 constexpr int MaxCandidates = 64;
 
+// Calls the progress callback at most once per CompressionProgressStep, so
+// that a parser may ask as often as suits it.
+class ProgressReporter {
+public:
+    ProgressReporter(const CompressionProgress& progress, size_t total)
+        : progress_(progress), total_(total), next_(progress ? CompressionProgressStep : SIZE_MAX) {}
+
+    void at(size_t consumed) {
+        if (consumed < next_) return;
+        progress_(consumed, total_);
+        next_ = consumed + CompressionProgressStep;
+    }
+    void done() {
+        if (progress_) progress_(total_, total_);
+    }
+
+private:
+    const CompressionProgress& progress_;
+    size_t total_;
+    size_t next_;
+};
+
 class Compressor {
 public:
-    Compressor(const unsigned char* data, size_t size, const LevelSettings& settings, std::vector<unsigned char>& out)
+    Compressor(const unsigned char* data, size_t size, const LevelSettings& settings, std::vector<unsigned char>& out,
+               const CompressionProgress& progress)
         : data_(data),
           size_(size),
           settings_(settings),
+          progress_(progress, size),
           finder_(data, size, settings.chainDepth, settings.niceLength),
           runs_(data, size),
           periods_(data, size),
@@ -293,6 +317,7 @@ public:
         else
             parseGreedily();
         writer_.flushLiterals();
+        progress_.done();
     }
 
 private:
@@ -347,28 +372,34 @@ private:
         size_t pos = 0;
         Choice current = choose(0, true);
         while (pos < size_) {
-            if (current.saving <= 0) {
-                writer_.literal();
-                ++pos;
-                if (pos < size_) current = choose(pos, false);
-                continue;
-            }
-            size_t searched = pos + 1;
-            if (settings_.lazy && pos + 1 < size_ && current.match.length < settings_.niceLength) {
-                Choice next = choose(pos + 1, false);
-                searched = pos + 2;
-                if (next.saving > current.saving) {
+            // Progress is told between stretches, not tested at every
+            // position: this loop is the whole of levels 1 to 3.
+            const size_t stretchEnd = std::min(size_, pos + CompressionProgressStep);
+            while (pos < stretchEnd) {
+                if (current.saving <= 0) {
                     writer_.literal();
                     ++pos;
-                    current = next;
+                    if (pos < size_) current = choose(pos, false);
                     continue;
                 }
+                size_t searched = pos + 1;
+                if (settings_.lazy && pos + 1 < size_ && current.match.length < settings_.niceLength) {
+                    Choice next = choose(pos + 1, false);
+                    searched = pos + 2;
+                    if (next.saving > current.saving) {
+                        writer_.literal();
+                        ++pos;
+                        current = next;
+                        continue;
+                    }
+                }
+                writer_.token(current.match);
+                size_t end = pos + size_t(current.match.length);
+                skipOver(searched, end);
+                pos = end;
+                if (pos < size_) current = choose(pos, true);
             }
-            writer_.token(current.match);
-            size_t end = pos + size_t(current.match.length);
-            skipOver(searched, end);
-            pos = end;
-            if (pos < size_) current = choose(pos, true);
+            if (pos < size_) progress_.at(pos);
         }
     }
 
@@ -411,6 +442,7 @@ private:
         pendingLiterals_[0] = uint32_t(writer_.pendingLiterals());
         Match found[MaxCandidates];
         for (size_t pos = start; pos < end; ++pos) {
+            progress_.at(pos);
             const size_t j = pos - start;
             const uint32_t here = price_[j];
             const uint32_t pending = pendingLiterals_[j];
@@ -456,6 +488,7 @@ private:
     const unsigned char* data_;
     size_t size_;
     LevelSettings settings_;
+    ProgressReporter progress_;
     MatchFinder finder_;
     RunTracker runs_;
     PeriodTracker periods_;
@@ -472,7 +505,8 @@ void put32(std::vector<unsigned char>& out, uint32_t v) {
 
 }  // namespace
 
-std::vector<unsigned char> compressImage(const unsigned char* data, size_t size, int level) {
+std::vector<unsigned char> compressImage(const unsigned char* data, size_t size, int level,
+                                         const CompressionProgress& progress) {
     if (size > size_t(MaxExpandedLength))
         throw std::length_error("input longer than a compressed image can expand to");
     level = std::clamp(level, FastestCompressionLevel, BestCompressionLevel);
@@ -480,6 +514,6 @@ std::vector<unsigned char> compressImage(const unsigned char* data, size_t size,
     out.reserve(size / 2 + 64);
     put32(out, CompressedImageMagic);
     put32(out, uint32_t(size));
-    if (size > 0) Compressor(data, size, levelSettings[level - 1], out).run();
+    if (size > 0) Compressor(data, size, levelSettings[level - 1], out, progress).run();
     return out;
 }

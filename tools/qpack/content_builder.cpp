@@ -62,8 +62,8 @@ namespace {
 
 class Resolver {
 public:
-    Resolver(const Project& project, std::vector<std::string>& warnings)
-        : p_(project), name_(project.file.string()), warnings_(warnings) {}
+    Resolver(const Project& project, std::vector<std::string>& warnings, const FileReadProgress& progress)
+        : p_(project), name_(project.file.string()), warnings_(warnings), progress_(progress) {}
 
     ArchiveContent resolve() {
         ArchiveContent c;
@@ -91,7 +91,14 @@ public:
             c.archiveDate = ArchiveDate{now.day, now.month, now.year};
         }
         resolveLanguages(c);
-        for (const FileEntry& f : p_.files) addFiles(f, c.records);
+        // Every wildcard is expanded before the first file is read, so that
+        // progress can say how many files there are.
+        std::vector<std::vector<Match>> matches;
+        for (const FileEntry& f : p_.files) {
+            matches.push_back(expand(f));
+            fileCount_ += matches.back().size();
+        }
+        for (size_t i = 0; i < p_.files.size(); ++i) addFiles(p_.files[i], matches[i], c.records);
         return c;
     }
 
@@ -217,8 +224,8 @@ private:
         return dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
     }
 
-    void addFiles(const FileEntry& f, std::vector<ArchiveRecord>& records) {
-        for (const Match& m : expand(f)) {
+    void addFiles(const FileEntry& f, const std::vector<Match>& matches, std::vector<ArchiveRecord>& records) {
+        for (const Match& m : matches) {
             ArchiveRecord r;
             if (f.wildcard) {
                 std::string prefix = f.target;
@@ -236,6 +243,8 @@ private:
             r.fileFlags = f.mode | f.shortcutFlags;
             r.contents = readInputFile(m.path, name_, f.line);
             if (r.contents.size() > 0x7FFFFFFF) throw ProjectError(name_, f.line, "file too large: " + m.path.string());
+            bytesRead_ += r.contents.size();
+            if (progress_) progress_(++filesRead_, fileCount_, bytesRead_);
             r.time = f.timeGiven ? f.time : fileTimeOf(m.path, f.line);
             if ((f.kind == KindInstallFolder || f.kind == KindStartup) && f.shortcutFlags)
                 r.extra = f.shortcutName.empty() ? stem(r.name) : ansi(f.shortcutName, "a shortcut name");
@@ -255,11 +264,16 @@ private:
     const Project& p_;
     std::string name_;
     std::vector<std::string>& warnings_;
+    const FileReadProgress& progress_;
     std::set<std::string> names_;
+    size_t fileCount_ = 0;
+    size_t filesRead_ = 0;
+    uint64_t bytesRead_ = 0;
 };
 
 }  // namespace
 
-ArchiveContent resolveProject(const Project& project, std::vector<std::string>& warnings) {
-    return Resolver(project, warnings).resolve();
+ArchiveContent resolveProject(const Project& project, std::vector<std::string>& warnings,
+                              const FileReadProgress& progress) {
+    return Resolver(project, warnings, progress).resolve();
 }

@@ -52,7 +52,7 @@ InstallerImage layOut(const Bytes& program, uint32_t programChecksum, const Arch
     Bytes plain = encodePlainHeader(content, programChecksum, payload);
     plain.resize(plain.size() + static_cast<size_t>(headerPadding), 0);
     uint32_t key = checksumOf(plain);
-    Bytes image = compressHeader ? settings.compress(plain, settings.level) : plain;
+    Bytes image = compressHeader ? settings.compress(plain, settings.level, {}) : plain;
     scramble(image.data(), static_cast<int>(image.size()), key);
 
     if (program.size() + ContainerPrefixSize + image.size() + payload.size() + TrailerSize > 0x7FFFFFFFu)
@@ -97,7 +97,7 @@ InstallerImage assembleInstaller(const Bytes& program, const ArchiveContent& con
     Bytes payload = encodeRecords(content.records);
     if (content.flags & FlagCompressedPayload) {
         if (!settings.compress) throw std::runtime_error("payload compression is not available in this build");
-        payload = settings.compress(payload, settings.level);
+        payload = settings.compress(payload, settings.level, settings.payloadProgress);
     }
     // A signer pads a file to a multiple of SignerAlignment before it appends
     // its certificate table; an installer that already ends there is signed

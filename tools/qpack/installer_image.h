@@ -13,14 +13,17 @@
 #include "qpack/compressor.h"
 #include "qpack/pe_header.h"
 
-// Compresses bytes into the compressed image form at a level from 1 to 9.
-using Compressor = std::function<Bytes(const Bytes&, int level)>;
+// Compresses bytes into the compressed image form at a level from 1 to 9,
+// telling progress (when not empty) as it goes.
+using Compressor = std::function<Bytes(const Bytes&, int level, const CompressionProgress& progress)>;
 
 struct BuildSettings {
     bool compressHeader = true;
     int level = DefaultCompressionLevel;
     int64_t volumeSize = 0;  // largest size of each file of the set; 0: one file
     Compressor compress;     // null: compression is not available
+    // The payload's compression, the one step that takes long; the header's is not told.
+    CompressionProgress payloadProgress;
 };
 
 struct InstallerImage {

@@ -1,4 +1,5 @@
 // qpack: builds Quillpack installers from project files and inspects them.
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -7,9 +8,15 @@
 
 #include "qpack/build_command.h"
 #include "qpack/inspect.h"
+#include "qpack/progress_line.h"
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
+#else
+#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -19,14 +26,16 @@ namespace {
 const char Usage[] =
     "usage:\n"
     "  qpack build PROJECT [-o SETUP.EXE] [--arch x86|x64] [--stub QUILLPACK.EXE]\n"
-    "              [--sign CERT KEY]\n"
+    "              [--sign CERT KEY] [--quiet]\n"
     "  qpack inspect SETUP.EXE\n"
     "--arch picks the stub in the folder of qpack itself: x86 (the default) takes\n"
     "quillpack.exe, x64 takes quillpack64.exe. --stub names another stub; given\n"
     "with --arch, it must be a program for that architecture.\n"
     "--sign signs the installer with osslsigncode (which must be installed), the\n"
     "certificate CERT and its private key KEY; it takes the place of the project's\n"
-    "SignCertificate and SignKey.\n";
+    "SignCertificate and SignKey.\n"
+    "On a terminal, a build that takes a while shows on stderr how far reading\n"
+    "and compressing have come; --quiet leaves that line out.\n";
 
 fs::path ownFolder(const char* argv0) {
 #ifdef _WIN32
@@ -41,6 +50,18 @@ fs::path ownFolder(const char* argv0) {
     return fs::absolute(argv0).parent_path();
 }
 
+bool stderrIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+double secondsNow() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 int usageError(const std::string& problem) {
     std::cerr << "qpack: " << problem << "\n" << Usage;
     return 64;
@@ -49,6 +70,7 @@ int usageError(const std::string& problem) {
 int build(const std::vector<std::string>& args, const char* argv0) {
     BuildRequest request;
     request.output = "Setup.exe";
+    bool quiet = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if ((a == "-o" || a == "--stub") && i + 1 < args.size()) {
@@ -60,6 +82,8 @@ int build(const std::vector<std::string>& args, const char* argv0) {
             PeArchitecture architecture = architectureNamed(args[++i]);
             if (architecture == PeArchitecture::Unknown) return usageError("unknown architecture " + args[i]);
             request.architecture = architecture;
+        } else if (a == "--quiet") {
+            quiet = true;
         } else if (!a.empty() && a[0] == '-') {
             return usageError("unknown option " + a);
         } else if (request.project.empty()) {
@@ -75,9 +99,17 @@ int build(const std::vector<std::string>& args, const char* argv0) {
         request.stub = ownFolder(argv0) / stubFileName(*request.architecture);
         request.stubBesideQpack = true;
     }
+    ProgressLine line(!quiet && stderrIsTerminal(), secondsNow(),
+                      [](const std::string& text) { std::cerr << text << std::flush; });
+    BuildProgress progress;
+    progress.reading = [&line](size_t filesRead, size_t fileCount, uint64_t bytesRead) {
+        line.reading(filesRead, fileCount, bytesRead, secondsNow());
+    };
+    progress.compressing = [&line](size_t consumed, size_t total) { line.compressing(consumed, total, secondsNow()); };
     std::vector<std::string> warnings;
     try {
-        InstallerImage image = buildInstaller(request, warnings);
+        InstallerImage image = buildInstaller(request, warnings, progress);
+        line.clear();
         for (const std::string& w : warnings) std::cerr << "qpack: warning: " << w << "\n";
         // The file as written: a signature makes it longer than the image.
         std::error_code ec;
@@ -87,6 +119,7 @@ int build(const std::vector<std::string>& args, const char* argv0) {
         std::cout << "\n";
         return 0;
     } catch (const std::exception& e) {
+        line.clear();
         for (const std::string& w : warnings) std::cerr << "qpack: warning: " << w << "\n";
         std::cerr << "qpack: error: " << e.what() << "\n";
         return 1;
