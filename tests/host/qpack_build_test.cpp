@@ -415,9 +415,11 @@ std::string archiveLines(const std::string& report) {
 }  // namespace
 
 TEST_F(QpackBuild, InstallersEndOnAMultipleOfEight) {
-    // Every residue of the contents' length, the header stored either way,
-    // and a first file that the volume size fills.
-    for (const std::string settings : {"CompressHeader = no\n", "CompressHeader = yes\n", "VolumeSize = 12003\n"}) {
+    // Every residue of the contents' length, the header stored either way
+    // (compressed at three levels, and kept compressed), and a first file
+    // that the volume size fills.
+    for (const std::string settings : {"CompressHeader = no\n", "CompressHeader = yes\n", "CompressHeader = yes\nLevel = 1\n",
+                                       "CompressHeader = yes\nLevel = 6\n", "VolumeSize = 12003\n"}) {
         for (size_t length = 0; length < 8; ++length) {
             SCOPED_TRACE(settings + "length " + std::to_string(length));
             const bool volumes = settings[0] == 'V';
@@ -434,6 +436,10 @@ TEST_F(QpackBuild, InstallersEndOnAMultipleOfEight) {
             }
             std::string report;
             EXPECT_EQ(inspect(&report), 0) << report;
+            // Aligned without giving up the header's compression.
+            if (settings.rfind("CompressHeader = yes", 0) == 0) {
+                EXPECT_NE(report.find(", compressed,"), std::string::npos) << report;
+            }
         }
     }
 }

@@ -44,13 +44,15 @@ uint32_t programChecksumOf(const Bytes& program) {
 }
 
 // One layout of the installer: the program, the container, the header image
-// (its plain stream ending in `headerPadding` zero bytes, which the reader
-// never reaches) and as much of the payload as the first file holds, then
-// the trailer.
+// (its plain stream ending in `headerPadding` bytes, which the reader never
+// reaches) and as much of the payload as the first file holds, then the
+// trailer. A plain header is padded with zeros; a compressed one with the
+// bytes 1, 2, 3, ..., which stay literals, so that each one lengthens the
+// image by about a byte (zeros would all go into one run of the same length).
 InstallerImage layOut(const Bytes& program, uint32_t programChecksum, const ArchiveContent& content, const Bytes& payload,
                       bool compressHeader, int headerPadding, const BuildSettings& settings) {
     Bytes plain = encodePlainHeader(content, programChecksum, payload);
-    plain.resize(plain.size() + static_cast<size_t>(headerPadding), 0);
+    for (int i = 0; i < headerPadding; ++i) plain.push_back(compressHeader ? static_cast<unsigned char>(i + 1) : 0);
     uint32_t key = checksumOf(plain);
     Bytes image = compressHeader ? settings.compress(plain, settings.level, {}) : plain;
     scramble(image.data(), static_cast<int>(image.size()), key);
