@@ -26,6 +26,17 @@ def list_cases(program):
     return cases
 
 
+def run_case(program, case, gui, unprivileged):
+    """(passed, everything the program printed) of one case in its own prefix."""
+    with wine.Prefix(gui=gui, name="wintest", unprivileged=unprivileged) as prefix:
+        try:
+            result = prefix.run([program, "--gtest_filter=" + case], timeout=300, cwd=os.path.dirname(program))
+        except subprocess.TimeoutExpired:
+            return False, "timed out"
+    ok = result.returncode == 0 and "[  PASSED  ] 1 test" in result.stdout
+    return ok, result.stdout + result.stderr
+
+
 def main():
     started = time.monotonic()
     program = os.path.abspath(sys.argv[1])
@@ -38,20 +49,19 @@ def main():
     for case in cases:
         gui = case.startswith("Gui")
         unprivileged = case.startswith("Unprivileged")
-        with wine.Prefix(gui=gui, name="wintest", unprivileged=unprivileged) as prefix:
-            try:
-                result = prefix.run([program, "--gtest_filter=" + case], timeout=300,
-                                    cwd=os.path.dirname(program))
-                ok = result.returncode == 0 and "[  PASSED  ] 1 test" in result.stdout
-                output = result.stdout + result.stderr
-            except subprocess.TimeoutExpired:
-                ok, output = False, "timed out"
+        ok, output = run_case(program, case, gui, unprivileged)
+        if not ok and not output:
+            # Not one line from the program, not even GoogleTest's first: Wine
+            # did not start it (seen once in a loaded run). Once more, in a
+            # fresh prefix; a test that ran and failed always says something.
+            print(f"[win{wine.ARCH}] {case}: no output at all, run again", flush=True)
+            ok, output = run_case(program, case, gui, unprivileged)
         if ok:
             passed += 1
             print(f"[win{wine.ARCH}] PASS {case}", flush=True)
         else:
             failed += 1
-            print(f"[win{wine.ARCH}] FAIL {case}\n{output}", flush=True)
+            print(f"[win{wine.ARCH}] FAIL {case}\n{output or 'no output at all'}", flush=True)
     print(f"windows tests ({wine.ARCH}-bit): {passed} passed, {failed} failed in {time.monotonic() - started:.0f} s"
           f" (case prefixes: {wine.prefix_copy_method()})")
     if results_file:
