@@ -7,10 +7,8 @@ int decodeFileRecord(MemoryStream& payload, int32_t size, bool testChecksums, Fi
     payload.readText(record.name);
     if (!isSafeRecordName(record.name.cStr())) return CodeBadRecordName;
     payload >> record.kind >> record.fileFlags;
-    int left = payload.position() < 0 || payload.position() > payload.length() ? 0
-                                                                                : payload.length() - payload.position();
     if (size < 0) return CodeNegativeContentsLength;
-    if (size > left || !payload.readSpan(record.contents, size)) return CodeContentsPastEnd;
+    if (size > payload.remaining() || !payload.readSpan(record.contents, size)) return CodeContentsPastEnd;
     payload >> record.contentsChecksum;
     if (testChecksums && checksum(record.contents.bytes, record.contents.length) != record.contentsChecksum)
         return CodeContentsChecksum;

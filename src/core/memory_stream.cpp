@@ -39,7 +39,7 @@ bool MemoryStream::read(void* buffer, int n) {
     if (n == 0) return true;
     if (!buffer || n < 0) return false;
     char* out = static_cast<char*>(buffer);
-    int available = (position_ >= 0 && position_ < length()) ? length() - position_ : 0;
+    int available = remaining();
     if (available >= n) {
         std::memcpy(out, cStr() + position_, static_cast<size_t>(n));
         position_ += n;
@@ -53,7 +53,7 @@ bool MemoryStream::read(void* buffer, int n) {
 
 bool MemoryStream::readInto(String& s, int n) {
     if (n < 1) return true;
-    int available = (position_ >= 0 && position_ < length()) ? length() - position_ : 0;
+    int available = remaining();
     if (available < n) {
         // Checked before growing s, so a crafted count cannot force a huge allocation.
         advance(n);
@@ -66,7 +66,7 @@ bool MemoryStream::readInto(String& s, int n) {
 bool MemoryStream::readSpan(ByteSpan& span, int n) {
     span = ByteSpan();
     if (n < 1) return true;
-    int available = (position_ >= 0 && position_ < length()) ? length() - position_ : 0;
+    int available = remaining();
     if (available < n) {
         advance(n);
         return false;

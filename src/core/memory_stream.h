@@ -31,6 +31,8 @@ public:
     // Drops the bytes from the position on, if any.
     void truncateAtPosition();
     bool atEnd() const { return position_ < 0 || position_ >= length(); }
+    // The bytes from the position to the end; 0 at or past the end, or at a negative position.
+    int remaining() const { return atEnd() ? 0 : length() - position_; }
     // Moves the position without any check; reads beyond the end then fail.
     void skip(int n) { advance(n); }
     // False (position unchanged) unless 0 <= p <= length.
