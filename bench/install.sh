@@ -69,9 +69,10 @@ fi
 ln -sfn "$root/build/dist/$stub" "$out/stub.exe"
 
 # Ours: the corpus folder, recursively, into the installation folder, at the
-# default level with the payload compressed; automatic so nothing asks;
-# registered for removal like the peers, so that its uninstaller can be timed.
-project() {  # project NAME FOLDER
+# default level with the payload compressed (and once more with Codec =
+# small); automatic so nothing asks; registered for removal like the peers,
+# so that its uninstaller can be timed.
+project() {  # project NAME FOLDER [CODEC]
   cat >"$out/$1.qpp" <<EOF
 ; Made by bench/install.sh.
 [Product]
@@ -84,12 +85,15 @@ compressed-payload = yes
 [Files]
 $2\\* | recurse
 EOF
+  if [ -n "${3:-}" ]; then printf '[Build]\nCodec = %s\n' "$3" >>"$out/$1.qpp"; fi
 }
 project ours corpus
 project ours-half 'half\corpus'
+project ours-small corpus small
 echo "building the installers (qpack --arch $qp_arch, wixl, makensis)" >&2
 build/dist/qpack build "$out/ours.qpp" -o "$out/Setup-ours.exe" --arch "$qp_arch" >&2
 build/dist/qpack build "$out/ours-half.qpp" -o "$out/Setup-ours-half.exe" --arch "$qp_arch" >&2
+build/dist/qpack build "$out/ours-small.qpp" -o "$out/Setup-ours-small.exe" --arch "$qp_arch" >&2
 [ -f "$out/peer.msi" ] || bash "$peers/make_peer_msi.sh" "$out/corpus" "$out/peer.msi" >&2
 if [ "$arch" = 32 ]; then
   mkdir -p "$out/nsis"

@@ -214,6 +214,9 @@ def main(argv):
     cases = [Case("ours", "ours, level 2 (default)", path("Setup-ours.exe"),
                   ["C:\\Setup-ours.exe", "/a", "/d:C:\\Bench"], ["C:\\Bench"],
                   uninstall=["C:\\Bench\\Uninstall.EXE", "/u:Bench Corpus", "/a"]),
+             Case("ours-small", "ours, Codec = small", path("Setup-ours-small.exe"),
+                  ["C:\\Setup-ours-small.exe", "/a", "/d:C:\\Bench"], ["C:\\Bench"],
+                  uninstall=["C:\\Bench\\Uninstall.EXE", "/u:Bench Corpus", "/a"]),
              Case("msi", "MSI (wixl, MSZIP), msiexec /qn", path("peer.msi"),
                   ["msiexec", "/i", "C:\\peer.msi", "/qn"], msi_targets, process_name="msiexec.exe",
                   uninstall=["msiexec", "/x", "C:\\peer.msi", "/qn"])]
@@ -327,6 +330,10 @@ def report(out, cases, floor, runs, arch, files, corpus_bytes, half_files, half_
             if peer:
                 r = ours_median / statistics.median(peer.times)
                 goals.append(f"ours / {key} = {r:.2f} (goal <= {limit}: {'met' if r <= limit else 'NOT met'})")
+        small = next((c for c in cases if c.key == "ours-small" and c.times and not c.failure), None)
+        if small:
+            r = statistics.median(small.times) / ours_median
+            goals.append(f"ours, Codec = small / ours = {r:.2f} (goal <= 1.15: {'met' if r <= 1.15 else 'NOT met'})")
         if floor_median:
             r = ours_median / floor_median
             goals.append(f"ours / plain copy = {r:.2f} (goal <= 1.5: {'met' if r <= 1.5 else 'NOT met'})")

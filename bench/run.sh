@@ -4,6 +4,8 @@
 # ExpandBlock's speed against memcpy and LZ4_decompress_safe (host), and
 # ExpandBlock against memcpy in the Windows build that this machine's Wine
 # runs (the 32-bit one where 32-bit programs run, else the 64-bit one).
+# Then bench/codec.sh: the range image (Codec = small) against xz -9 and the
+# peer installers.
 # Not part of the test command: a full run takes several minutes.
 #
 # Usage: bash bench/run.sh [OUTDIR]        (default build/bench)
@@ -66,3 +68,6 @@ gzip_cpu=$(cpu_seconds gzip -9 -c "$tar")
     bash scripts/wine/prefix.sh --timeout 900 -- \
     wine "$out/$win/bench/expand_speed.exe" "$(winpath "$image")" "$(winpath "$tar")"
 } | tee "$results"
+
+echo
+bash bench/codec.sh "$out"

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/hot_path.h"
 #include "core/memory.h"
 
 namespace {
@@ -23,15 +24,6 @@ int presizeFor(int32_t hint, int tokensLength) {
     return size < MaxExpandedLength ? int(size) : MaxExpandedLength;
 }
 
-// The program is built with -Os, where GCC would call these helpers and
-// copy with rep movs; expansion is the one place where speed counts.
-#if defined(__GNUC__)
-#define QP_LIKELY(x) __builtin_expect(!!(x), 1)
-#define QP_HOT_INLINE inline __attribute__((always_inline))
-#else
-#define QP_LIKELY(x) (x)
-#define QP_HOT_INLINE inline
-#endif
 
 // Loads all 16 bytes before storing any of them, in register-sized pieces
 // (GCC turns an array or a 16-byte memcpy into rep movs at -Os); on 64-bit

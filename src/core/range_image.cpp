@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/expand_block.h"
+#include "core/hot_path.h"
 #include "core/memory.h"
 #include "core/range_model.h"
 
@@ -27,7 +28,7 @@ public:
     }
 
     // Decodes one bit with probability p of a 0, and adapts p.
-    unsigned bit(uint16_t& p) {
+    QP_HOT_INLINE unsigned bit(uint16_t& p) {
         uint32_t bound = (range_ >> ProbabilityBits) * p;
         unsigned result;
         if (code_ < bound) {
@@ -84,7 +85,7 @@ private:
         damaged_ = true;
         return 0;
     }
-    void normalize() {
+    QP_HOT_INLINE void normalize() {
         if (range_ < RangeTop) {
             range_ <<= 8;
             code_ = code_ << 8 | nextByte();
