@@ -23,3 +23,6 @@ for dir in build/release build/win32 build/win64; do
   cmake --install "$dir" --prefix build/dist >/dev/null
 done
 echo "build/dist: $(cd build/dist && ls | tr '\n' ' ')"
+for stub in quillpack.exe quillpack64.exe; do
+  echo "stub size: $stub $(stat -c %s "build/dist/$stub") bytes"
+done

@@ -701,6 +701,32 @@ private:
     int matchesSinceRefresh_ = 0;
 };
 
+// Where the segments begin (and, last, the end). They are expanded side by
+// side, so the expansion takes as long as the slowest segment, and a
+// segment's expansion time follows its packed size far more than its
+// expanded size. So the cut goes where each side is estimated to pack to
+// the same size: every stretch's size as a fast token image, coded alone.
+constexpr size_t EstimateStretch = size_t(1) << 20;
+
+std::vector<size_t> segmentStarts(const unsigned char* data, size_t size, size_t count) {
+    std::vector<size_t> cost;
+    size_t total = 0;
+    for (size_t at = 0; at < size; at += EstimateStretch) {
+        size_t n = std::min(EstimateStretch, size - at);
+        cost.push_back(compressImage(data + at, n, FastestCompressionLevel).size());
+        total += cost.back();
+    }
+    std::vector<size_t> starts{0};
+    size_t sum = 0;
+    for (size_t i = 0; i < cost.size() && starts.size() < count; ++i) {
+        sum += cost[i];
+        if (sum * count >= total * starts.size()) starts.push_back(std::min(size, (i + 1) * EstimateStretch));
+    }
+    while (starts.size() < count) starts.push_back(size);
+    starts.push_back(size);
+    return starts;
+}
+
 void put32(std::vector<unsigned char>& out, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) out[at + size_t(i)] = static_cast<unsigned char>(v >> (8 * i));
 }
@@ -711,8 +737,7 @@ std::vector<unsigned char> compressRangeImage(const unsigned char* data, size_t 
                                               const CompressionProgress& progress) {
     if (size > size_t(MaxExpandedLength)) throw std::length_error("more bytes than an image can hold");
     const size_t count = size >= RangeSegmentSplitSize ? 2 : 1;
-    std::vector<size_t> starts;
-    for (size_t i = 0; i <= count; ++i) starts.push_back(size * i / count);
+    std::vector<size_t> starts = segmentStarts(data, size, count);
 
     std::vector<std::vector<unsigned char>> packed(count);
     std::vector<std::atomic<size_t>> consumed(count);

@@ -10,8 +10,9 @@
 #include "compressor.h"
 
 // Inputs from this size on are cut into two segments, coded on two threads
-// and expanded on two: below it a second thread saves too little to pay for
-// the matches the halves cannot share.
+// and expanded on two, at the MiB boundary where both are estimated to pack
+// to the same size; below it a second thread saves too little to pay for
+// the matches the segments cannot share.
 constexpr size_t RangeSegmentSplitSize = size_t(8) << 20;
 
 // Returns a complete range image of data[0, size). Throws std::length_error
