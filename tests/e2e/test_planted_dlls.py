@@ -45,6 +45,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import wine  # noqa: E402
 from test_install_run import (CHOOSE_DIR, FINISHED, INSTALL, QUESTION, UNINSTALL, UNINSTALL_KEY,  # noqa: E402
                               Installer, local_time, project, read, reg_values)
+from test_install_languages import LANGUAGE  # noqa: E402
 from test_uninstall_run import settle  # noqa: E402
 from version_resources import TOOL_PREFIX, version_dll  # noqa: E402
 
@@ -144,12 +145,16 @@ int main(int argc, char** argv) {
 }
 """
 
-# The installation: a script (the command interpreter runs), shortcuts
+# The installation: two languages (so that the interactive run shows the
+# language dialog too), a script (the command interpreter runs), shortcuts
 # (shell and COM), a registered product with its uninstaller, and a system
 # file whose version is read from the file already there (VERSION.DLL).
 # That file is newer by version and older by date: kept only when its
 # version was read, which the canary's version functions never do.
-BODY = """[Texts]
+BODY = """[Languages]
+English = builtin
+Deutsch = deutsch.msg
+[Texts]
 Licence = licence.txt
 Readme = readme.txt
 [Files]
@@ -185,6 +190,7 @@ class PlantedLibraries(unittest.TestCase):
         self.loader = os.path.join(self.work, "loader.exe")
         build(self, LOADER, self.loader)
         files = {"app.txt": "app", "licence.txt": "the licence", "readme.txt": "the readme",
+                 "deutsch.msg": "0 = <product> Installation\n",
                  "qpcanary.dll": version_dll(self.work, "qpcanary.dll", "2.0.0.0", "record")}
         self.setup = Installer(self, project(BODY, flags=FLAGS), files).setup
 
@@ -280,6 +286,7 @@ class PlantedLibraries(unittest.TestCase):
         typed = "C:\\QP Typed"
         process = prefix.start([os.path.join(downloads, "Setup.exe")], cwd=downloads)
         steps = [
+            ("wait", LANGUAGE, 20000, "select", LANGUAGE, 1017, 0, "press", LANGUAGE, "#1001"),
             ("wait", QUESTION, 20000, "press", QUESTION, "Yes"),
             ("wait", "Licence Agreement", 20000, "press", "Licence Agreement", "#1001"),
             ("wait", "Read Me", 20000, "press", "Read Me", "#1001"),
