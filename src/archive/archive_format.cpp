@@ -24,6 +24,7 @@ const FlagName FlagNames[] = {
     {"ask-before-shared-removal", FlagAskBeforeSharedRemoval},
     {"verify-writes", FlagVerifyWrites},
     {"clear-read-only", FlagClearReadOnly},
+    {"range-payload", FlagRangePayload},
     {nullptr, 0},
 };
 

@@ -47,6 +47,8 @@ enum ProductFlag : uint32_t {
     FlagAskBeforeSharedRemoval = 0x20000,
     FlagVerifyWrites = 0x40000,        // read every written file back
     FlagClearReadOnly = 0x80000,       // clear read-only after a failed write
+    // With FlagCompressedPayload: the payload is one range image, not a token image.
+    FlagRangePayload = 0x100000,
 };
 
 // A readable name for each flag bit, shared by the builder's project files

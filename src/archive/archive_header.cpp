@@ -4,6 +4,7 @@
 
 #include "core/expand_block.h"
 #include "core/memory_stream.h"
+#include "core/range_image.h"
 
 void ArchiveHeader::clear() {
     delete[] fileSizes;
@@ -24,9 +25,20 @@ String* ArchiveHeader::text(int number, int language) {
     return const_cast<String*>(static_cast<const ArchiveHeader&>(*this).text(number, language));
 }
 
+// A damaged image is refused by being read as a plain header, which only
+// works while both magic words carry the checksum flag.
+static_assert(CompressedImageMagic & FlagTestChecksums, "a damaged token header would pass unchecked");
+static_assert(RangeImageMagic & FlagTestChecksums, "a damaged range header would pass unchecked");
+
+bool expandHeaderImage(String& image) {
+    if (isRangeImage(reinterpret_cast<const unsigned char*>(image.cStr()), image.length()))
+        return ExpandRangeImage(image);
+    return ExpandBlock(image);
+}
+
 void decodeHeaderImage(String& image, uint32_t key) {
     scramble(image.data(), image.length(), key);
-    ExpandBlock(image);  // false for a plain header, which is then used as it stands
+    expandHeaderImage(image);  // false for a plain header, which is then used as it stands
 }
 
 namespace {

@@ -50,8 +50,15 @@ public:
     String* strings = nullptr;        // stringCount rows of languageCount texts
 };
 
-// Unscrambles a header image with its key and expands it when it holds a
-// compressed image; an uncompressed header passes through unchanged.
+// Expands an unscrambled header image that holds a token image or a range
+// image, told apart by their magic words (the flags that name the payload's
+// codec lie inside the header). Returns whether it expanded. A plain header
+// passes through unchanged, and so does a damaged image: read as a header,
+// its magic word gives flags with FlagTestChecksums set, so the checksum of
+// the plain header refuses it (code 25).
+bool expandHeaderImage(String& image);
+
+// Unscrambles a header image with its key, then expandHeaderImage.
 void decodeHeaderImage(String& image, uint32_t key);
 
 // Reads a plain header block field by field into `header`.

@@ -10,6 +10,7 @@
 #include "files/system_folders.h"
 #include "installer/header_settings.h"
 #include "installer/own_file.h"
+#include "installer/parallel_range_expansion.h"
 #include "runtime/errors.h"
 #include "runtime/process_state.h"
 #include "runtime/string_table.h"
@@ -168,7 +169,8 @@ void readPayload(File& file, MemoryStream& payload) {
     if (productFlags & FlagCompressedPayload) {
         setProgressPosition(40);
         setProgressText("%s", message(29));
-        if (!ExpandBlock(payload)) reportCorruptArchive(CodePayloadExpandFailed);
+        bool expanded = (productFlags & FlagRangePayload) ? expandRangeImageInParallel(payload) : ExpandBlock(payload);
+        if (!expanded) reportCorruptArchive(CodePayloadExpandFailed);
     }
     payload.seek(0);
 }

@@ -1,6 +1,7 @@
 """A built installer taken apart, so that a test can damage one field of a
 real archive and put it together again: the container, the leading fields
-of an uncompressed header, and the payload with its file records."""
+of an uncompressed header, the payload with its file records, and a range
+image's head and segment table."""
 
 import struct
 from dataclasses import dataclass
@@ -8,6 +9,12 @@ from dataclasses import dataclass
 from test_archive_corrupt import checksum, scramble
 
 COMPRESSED_IMAGE_MAGIC = 0x9EC72BA1
+RANGE_IMAGE_MAGIC = 0x52C95A17
+# A range image's head (magic, expanded size, segment count) and each
+# segment's entry behind it (expanded size, packed size); the segments'
+# coded bytes follow the table in order.
+RANGE_HEAD_SIZE = 12
+RANGE_ENTRY_SIZE = 8
 TEST_CHECKSUMS = 0x800
 DATE_TIME_SIZE = 24
 # Header fields in front of the file sizes: flags, uninstallerTime, programChecksum.
@@ -72,6 +79,10 @@ class InstallerImage:
     def fix_payload_checksum(self):
         struct.pack_into("<I", self.header, self.payload_checksum_at(), checksum(bytes(self.payload)))
 
+    def fix_payload_length(self):
+        # payloadLength lies right in front of the checksum.
+        struct.pack_into("<i", self.header, self.payload_checksum_at() - 4, len(self.payload))
+
     def records(self):
         """Where each record's fields lie (an uncompressed payload)."""
         places, at = [], 0
@@ -89,3 +100,29 @@ class InstallerImage:
         length = len(plain) if self.header_length is None else self.header_length
         return (self.program + struct.pack("<IiI", 12345678, length, key) + scramble(plain, key)
                 + bytes(self.payload) + struct.pack("<i", len(self.program)))
+
+
+@dataclass
+class RangeSegment:
+    expanded_size: int
+    coded: bytes
+
+
+def range_segments(image):
+    """The segments of a sound range image, in order."""
+    magic, _, count = struct.unpack_from("<IiI", image)
+    assert magic == RANGE_IMAGE_MAGIC, hex(magic)
+    segments, at = [], RANGE_HEAD_SIZE + RANGE_ENTRY_SIZE * count
+    for i in range(count):
+        expanded, packed = struct.unpack_from("<ii", image, RANGE_HEAD_SIZE + RANGE_ENTRY_SIZE * i)
+        segments.append(RangeSegment(expanded, bytes(image[at:at + packed])))
+        at += packed
+    assert at == len(image), (at, len(image))
+    return segments
+
+
+def range_image(segments):
+    """A range image of these segments: each expands into its part of the whole."""
+    head = struct.pack("<IiI", RANGE_IMAGE_MAGIC, sum(s.expanded_size for s in segments), len(segments))
+    table = b"".join(struct.pack("<ii", s.expanded_size, len(s.coded)) for s in segments)
+    return bytearray(head + table + b"".join(s.coded for s in segments))

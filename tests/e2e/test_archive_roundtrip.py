@@ -1,6 +1,7 @@
 """Installers built by qpack, read back by the program's own archive reader
 under Wine: every setting, message and file record equals what `qpack
-inspect` reads on the host, compressed or not, with and without volumes."""
+inspect` reads on the host, stored, compressed as token or range images,
+with and without volumes."""
 
 import os
 import random
@@ -77,11 +78,11 @@ class RoundTrip(unittest.TestCase):
     def assert_same(self, host, program, expected_files):
         self.assertEqual(program.get("result"), "sound")
         self.assertEqual(int(host["fileCount"]), expected_files)
-        # Lines only the host report has: container sizes, the signature and where the archive
-        # ends, the program's architecture and the header's raw folder texts (the program
-        # reports the folders it derived instead).
-        host_only = {"installer", "signature", "archiveEnd", "program", "architecture", "header", "payload",
-                     "startMenuFolder", "defaultDirectory"}
+        # Lines only the host report has: container sizes and codecs, the signature and where
+        # the archive ends, the program's architecture and the header's raw folder texts (the
+        # program reports the folders it derived instead).
+        host_only = {"installer", "signature", "archiveEnd", "program", "architecture", "header", "headerCodec",
+                     "payload", "payloadCodec", "startMenuFolder", "defaultDirectory"}
         self.assertEqual(host["architecture"].split()[0], "x86" if wine.STUB == wine.STUB32 else "x64")
         compared = 0
         for name, value in host.items():
@@ -138,6 +139,8 @@ class RoundTrip(unittest.TestCase):
             ("compressed, three languages", "compressed-payload = yes\n", "Level = 9\n", three),
             ("volumes", "use-colors = yes\n", f"CompressHeader = no\nVolumeSize = {stub + 30000}\n", three),
             ("compressed with volumes", "compressed-payload = yes\nautomatic = no\n", f"VolumeSize = {stub + 10000}\n", three),
+            ("range-coded with volumes", "compressed-payload = yes\n", f"Codec = small\nVolumeSize = {stub + 30000}\n",
+             three),
         ]
         for name, flags, build, languages in variants:
             with self.subTest(variant=name):
@@ -146,6 +149,9 @@ class RoundTrip(unittest.TestCase):
                 project = write_project(folder, flags, build, languages, files)
                 out = os.path.join(folder, "out")
                 _, host = self.build(project, out)
+                if "Codec = small" in build:
+                    self.assertEqual((host["headerCodec"], host["payloadCodec"]),
+                                     ("range image, 1 segment", "range image, 1 segment"))
                 volumes = sorted(f for f in os.listdir(out) if f.startswith("Disk"))
                 if "VolumeSize" in build:
                     self.assertTrue(volumes, "no volume files were written")

@@ -6,16 +6,19 @@ text now that the string table is loaded, and the run must end with exit
 code 2 before any file of the archive is placed or the product registered.
 (Damage in the container and the header is test_archive_corrupt.py's.)"""
 
+import copy
 import os
 import shutil
 import struct
 import sys
+import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 import wine  # noqa: E402
-from installer_image import TEST_CHECKSUMS, InstallerImage  # noqa: E402
+from installer_image import (RANGE_ENTRY_SIZE, RANGE_HEAD_SIZE, TEST_CHECKSUMS, InstallerImage,  # noqa: E402
+                             range_image, range_segments)
 from test_archive_corrupt import box_text  # noqa: E402
 from test_install_run import FATAL, INSTALL, QUESTION, UNINSTALL_KEY, Installer, project, reg_values  # noqa: E402
 
@@ -26,12 +29,15 @@ MESSAGES = "13 = " + DAMAGED + "\n"
 FILES = {"app.txt": "the app", "data.txt": "data " * 40}
 # A last token cut off: a short literal of one byte, without its byte.
 CUT_OFF_TOKEN = bytes([0x41])
+RANGE_PAYLOAD = 0x100000
+# The payload's codecs: stored, token image, range image.
+STORED, FAST, SMALL = None, "fast", "small"
 
 
-def damaged_project(compressed=False):
-    flags = ("register-product", "always-write-log") + (("compressed-payload",) if compressed else ())
-    body = ("[Languages]\nEnglish = texts.msg\n[Build]\nCompressHeader = no\n[Files]\n"
-            + "".join(f"{name}\n" for name in FILES))
+def damaged_project(codec=STORED, files=FILES):
+    flags = ("register-product", "always-write-log") + (("compressed-payload",) if codec else ())
+    body = (f"[Languages]\nEnglish = texts.msg\n[Build]\nCompressHeader = no\nCodec = {codec or FAST}\n[Files]\n"
+            + "".join(f"{name}\n" for name in files))
     return project(body, flags=flags)
 
 
@@ -80,6 +86,44 @@ def set_first_record(field, value):
     return change
 
 
+def set_range_flag(on):
+    def change(image):
+        image.flags = image.flags | RANGE_PAYLOAD if on else image.flags & ~RANGE_PAYLOAD
+    return change
+
+
+def set_payload(image, payload):
+    # The stored checksum and length made to match: only expansion can tell.
+    image.payload = payload
+    image.fix_payload_length()
+    image.fix_payload_checksum()
+
+
+def flip_coded_byte(image):
+    segment = range_segments(image.payload)[0]
+    image.payload[len(image.payload) - len(segment.coded) // 2] ^= 0x10
+
+
+def cut_segment_table(image):
+    set_payload(image, image.payload[:RANGE_HEAD_SIZE + RANGE_ENTRY_SIZE // 2])
+
+
+def forge_expanded_size(image):
+    payload = bytearray(image.payload)
+    struct.pack_into("<i", payload, RANGE_HEAD_SIZE, struct.unpack_from("<i", payload, RANGE_HEAD_SIZE)[0] + 1)
+    set_payload(image, payload)
+
+
+def end_coded_bytes_early(index):
+    # The table agrees with the shorter segment: its decoder must find the end.
+    def change(image):
+        segments = range_segments(image.payload)
+        segment = segments[index]
+        segment.coded = segment.coded[:len(segment.coded) // 2]
+        set_payload(image, range_image(segments))
+    return change
+
+
 def run_fatal(test, setup_exe, volumes=None):
     """Runs the installer with /a, reads the fatal box and presses OK;
     returns (its text, exit code, files in the installation folder, whether
@@ -104,28 +148,52 @@ def run_fatal(test, setup_exe, volumes=None):
 
 
 class PayloadDamage(unittest.TestCase):
-    def build(self, compressed):
-        return Installer(self, damaged_project(compressed), dict(FILES, **{"texts.msg": MESSAGES}))
+    def build(self, codec, files=FILES):
+        contents = {name: FILES[name] for name in files}
+        return Installer(self, damaged_project(codec, files), dict(contents, **{"texts.msg": MESSAGES}))
+
+    def two_segment_image(self):
+        """A range payload of two segments, each the image of one record:
+        segment 1 expands on a thread of its own. (qpack cuts only large
+        payloads; the records of two one-file builds are put together.)"""
+        image = InstallerImage.read(self.build(SMALL).setup)
+        segments = [range_segments(InstallerImage.read(self.build(SMALL, [name]).setup).payload)[0] for name in FILES]
+        set_payload(image, range_image(segments))
+        return image
+
+    def images(self):
+        images = {codec: InstallerImage.read(self.build(codec).setup) for codec in (STORED, FAST, SMALL)}
+        images["two segments"] = self.two_segment_image()
+        return images
 
     def test_each_damage_is_fatal_with_its_code(self):
         cases = [
-            # (code, what is damaged, compressed payload, change)
-            (45, "header reaching into the trailer", False, header_into_trailer),
-            (55, "payload byte, checksum left", False, flip_payload_byte),
-            (60, "compressed image whose last token is cut off", True, cut_off_last_token),
-            (70, "record name with ..", False, rename_first_record(lambda name: b"..\\" + name[3:])),
-            (70, "empty record name", False, rename_first_record(lambda name: b"\0" + name[1:])),
-            (90, "file size past the payload's end", False, grow_first_file),
-            (100, "contents byte, payload checksum fixed", False, flip_contents_byte),
-            (110, "location kind 3", False, set_first_record("kind_at", 3)),
-            (112, "placement mode 4", False, set_first_record("flags_at", 4)),
+            # (code, what is damaged, payload's codec, change)
+            (45, "header reaching into the trailer", STORED, header_into_trailer),
+            (55, "payload byte, checksum left", STORED, flip_payload_byte),
+            (55, "coded byte of a range image, checksum left", SMALL, flip_coded_byte),
+            (60, "compressed image whose last token is cut off", FAST, cut_off_last_token),
+            (60, "range image's segment table cut off", SMALL, cut_segment_table),
+            (60, "range image's expanded size forged", SMALL, forge_expanded_size),
+            (60, "range segment whose coded bytes end early", SMALL, end_coded_bytes_early(0)),
+            (60, "second range segment whose coded bytes end early", "two segments", end_coded_bytes_early(1)),
+            (60, "token image flagged as a range image", FAST, set_range_flag(True)),
+            (60, "range image not flagged as one", SMALL, set_range_flag(False)),
+            (70, "record name with ..", STORED, rename_first_record(lambda name: b"..\\" + name[3:])),
+            (70, "empty record name", STORED, rename_first_record(lambda name: b"\0" + name[1:])),
+            (90, "file size past the payload's end", STORED, grow_first_file),
+            (100, "contents byte, payload checksum fixed", STORED, flip_contents_byte),
+            (110, "location kind 3", STORED, set_first_record("kind_at", 3)),
+            (112, "placement mode 4", STORED, set_first_record("flags_at", 4)),
         ]
-        builds = {compressed: self.build(compressed) for compressed in (False, True)}
-        for code, what, compressed, change in cases:
+        images = self.images()
+        work = tempfile.mkdtemp(prefix="qp-damage.")
+        self.addCleanup(shutil.rmtree, work, True)
+        for code, what, codec, change in cases:
             with self.subTest(code=code, damage=what):
-                image = InstallerImage.read(builds[compressed].setup)
+                image = copy.deepcopy(images[codec])
                 change(image)
-                path = os.path.join(builds[compressed].dir, f"damaged-{code}.exe")
+                path = os.path.join(work, f"damaged-{code}.exe")
                 image.write(path)
                 text, exit_code, placed, registered = run_fatal(self, path)
                 self.assertEqual(text, DAMAGED % code)
@@ -135,14 +203,18 @@ class PayloadDamage(unittest.TestCase):
                 self.assertFalse(registered)
 
     def test_sound_build_installs(self):
-        # The same builds undamaged: what the cases above break was sound.
-        for compressed in (False, True):
-            setup = self.build(compressed)
-            with self.subTest(compressed=compressed), wine.Prefix(name="damage-sound") as prefix:
-                result = setup.install(prefix)
+        # The same images undamaged: what the cases above break was sound.
+        work = tempfile.mkdtemp(prefix="qp-damage.")
+        self.addCleanup(shutil.rmtree, work, True)
+        for codec, image in self.images().items():
+            with self.subTest(codec=codec), wine.Prefix(name="damage-sound") as prefix:
+                setup = os.path.join(prefix.drive_c, "Setup.exe")
+                image.write(setup)
+                result = prefix.run([setup, "/a"])
                 self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
-                with open(prefix.host_path(INSTALL + "\\data.txt")) as f:
-                    self.assertEqual(f.read(), FILES["data.txt"])
+                for name, text in FILES.items():
+                    with open(prefix.host_path(INSTALL + "\\" + name)) as f:
+                        self.assertEqual(f.read(), text)
 
 
 class VolumeAtPayloadTime(unittest.TestCase):

@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "archive/archive_header.h"
 #include "archive/file_record.h"
 #include "core/memory_stream.h"
+#include "core/range_image.h"
 #include "qpack/archive_writer.h"
+#include "qpack/range_compressor.h"
 
 namespace {
 
@@ -215,6 +218,46 @@ TEST(ArchiveHeader, DecodingUnscramblesAndExpandsOnlyACompressedImage) {
     scramble(zeros.data(), 5, 0x11223344u);
     const unsigned char want[] = {0x44, 0x33, 0x22, 0x11, 0x44};
     EXPECT_EQ(std::memcmp(zeros.cStr(), want, 5), 0);
+}
+
+TEST(ArchiveHeader, ARangeCodedHeaderDecodesAndADamagedOneFailsItsChecksum) {
+    // Without test-checksums in the header: the damaged image is checked all the same.
+    ArchiveContent c = sampleContent();
+    c.flags &= ~uint32_t(FlagTestChecksums);
+    Bytes plain = encodePlainHeader(c, 0x12345678u, encodeRecords(c.records));
+    const uint32_t key = checksumOf(plain);
+    const Bytes image = compressRangeImage(plain.data(), plain.size());
+    ASSERT_EQ(image[0] | image[1] << 8 | image[2] << 16 | uint32_t(image[3]) << 24, RangeImageMagic);
+    const size_t segmentTableEnd = RangeImageHeadSize + RangeSegmentEntrySize;
+    ASSERT_GT(image.size(), segmentTableEnd);
+    const struct {
+        const char* what;
+        std::function<void(Bytes&)> damage;
+        int code;
+    } cases[] = {
+        {"sound", [](Bytes&) {}, 0},
+        {"cut by a byte", [](Bytes& b) { b.pop_back(); }, CodeHeaderChecksum},
+        {"cut inside the segment table", [&](Bytes& b) { b.resize(segmentTableEnd - 1); }, CodeHeaderChecksum},
+        {"segment's expanded size one larger", [](Bytes& b) { ++b[RangeImageHeadSize]; }, CodeHeaderChecksum},
+        {"segment's packed size one smaller", [](Bytes& b) { --b[RangeImageHeadSize + 4]; }, CodeHeaderChecksum},
+    };
+    for (const auto& cs : cases) {
+        Bytes damaged = image;
+        cs.damage(damaged);
+        String block = asString(damaged);
+        scramble(block.data(), block.length(), key);
+        decodeHeaderImage(block, key);
+        ArchiveHeader h;
+        EXPECT_EQ(parseArchiveHeader(block, key, h), cs.code) << cs.what;
+        if (cs.code == 0) {
+            EXPECT_TRUE(block == asString(plain));
+            EXPECT_STREQ(h.masterProduct.cStr(), "Master");
+            EXPECT_EQ(h.stringCount, 60);
+        } else {
+            // Refused images are read as they stand, their magic word as the flags.
+            EXPECT_EQ(h.flags, RangeImageMagic) << cs.what;
+        }
+    }
 }
 
 Bytes recordBytes(const std::string& name, const Bytes& contents, uint32_t storedChecksum, size_t cutTo = 0) {

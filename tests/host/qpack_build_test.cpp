@@ -1,14 +1,19 @@
 // qpack build and inspect end to end on the host: the example project, volumes,
-// compression, damaged installers, and bad projects that leave nothing behind.
+// compression with either codec, damaged installers, and bad projects that
+// leave nothing behind.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <random>
 #include <sstream>
 #include <string>
 
+#include "archive/archive_header.h"
+#include "core/range_image.h"
 #include "host/pe_test_image.h"
 #include "qpack/build_command.h"
 #include "qpack/inspect.h"
@@ -153,36 +158,43 @@ TEST_F(QpackBuild, CompressedPayloadAndHeaderReadBack) {
     ASSERT_EQ(inspect(&report), 0) << report;
     EXPECT_NE(report.find("compressed-payload"), std::string::npos);
     EXPECT_NE(report.find(", compressed,"), std::string::npos);
+    EXPECT_NE(report.find("\nheaderCodec: token image\n"), std::string::npos);
+    EXPECT_NE(report.find("\npayloadCodec: token image\n"), std::string::npos);
+    EXPECT_EQ(report.find("range-payload"), std::string::npos);
     EXPECT_NE(report.find("file.0.size: " + std::to_string(text.size())), std::string::npos);
     EXPECT_LT(image.installer.size(), text.size() / 4);
 }
 
 TEST_F(QpackBuild, ProgressCountsEveryFileBeforeReadingAndFollowsThePayload) {
-    write("p.qpp", "[Product]\nName = P\n[Flags]\ncompressed-payload = yes\n[Files]\nfirst.txt\ndocs\\*.txt\n");
-    write("first.txt", std::string(1000, 'f'));
-    write("docs/a.txt", std::string(20, 'a'));
-    write("docs/b.txt", std::string(300, 'b'));
-    write("docs/c.txt", randomBytes(200000, 3));
-    struct Read {
-        size_t files, count;
-        uint64_t bytes;
-        bool operator==(const Read& o) const { return files == o.files && count == o.count && bytes == o.bytes; }
-    };
-    std::vector<Read> reads;
-    std::vector<std::pair<size_t, size_t>> compressed;
-    BuildProgress progress;
-    progress.reading = [&](size_t files, size_t count, uint64_t bytes) { reads.push_back({files, count, bytes}); };
-    progress.compressing = [&](size_t consumed, size_t total) { compressed.push_back({consumed, total}); };
-    std::vector<std::string> warnings;
-    buildInstaller(request(dir / "p.qpp"), warnings, progress);
-    const std::vector<Read> expected = {{1, 4, 1000}, {2, 4, 1020}, {3, 4, 1320}, {4, 4, 201320}};
-    EXPECT_TRUE(reads == expected);
-    // Only the payload's compression is told: its records hold the files and more.
-    ASSERT_FALSE(compressed.empty());
-    EXPECT_EQ(compressed.back().first, compressed.back().second);
-    EXPECT_GT(compressed.back().second, 201320u);
-    EXPECT_LT(compressed.back().second, 202000u);
-    EXPECT_EQ(inspect(), 0);
+    for (const char* codec : {"fast", "small"}) {
+        SCOPED_TRACE(codec);
+        write("p.qpp", std::string("[Product]\nName = P\n[Flags]\ncompressed-payload = yes\n[Build]\nCodec = ") + codec +
+                           "\n[Files]\nfirst.txt\ndocs\\*.txt\n");
+        write("first.txt", std::string(1000, 'f'));
+        write("docs/a.txt", std::string(20, 'a'));
+        write("docs/b.txt", std::string(300, 'b'));
+        write("docs/c.txt", randomBytes(200000, 3));
+        struct Read {
+            size_t files, count;
+            uint64_t bytes;
+            bool operator==(const Read& o) const { return files == o.files && count == o.count && bytes == o.bytes; }
+        };
+        std::vector<Read> reads;
+        std::vector<std::pair<size_t, size_t>> compressed;
+        BuildProgress progress;
+        progress.reading = [&](size_t files, size_t count, uint64_t bytes) { reads.push_back({files, count, bytes}); };
+        progress.compressing = [&](size_t consumed, size_t total) { compressed.push_back({consumed, total}); };
+        std::vector<std::string> warnings;
+        buildInstaller(request(dir / "p.qpp"), warnings, progress);
+        const std::vector<Read> expected = {{1, 4, 1000}, {2, 4, 1020}, {3, 4, 1320}, {4, 4, 201320}};
+        EXPECT_TRUE(reads == expected);
+        // Only the payload's compression is told: its records hold the files and more.
+        ASSERT_FALSE(compressed.empty());
+        EXPECT_EQ(compressed.back().first, compressed.back().second);
+        EXPECT_GT(compressed.back().second, 201320u);
+        EXPECT_LT(compressed.back().second, 202000u);
+        EXPECT_EQ(inspect(), 0);
+    }
 }
 
 TEST_F(QpackBuild, DamagedInstallersGiveTheirCodes) {
@@ -416,10 +428,12 @@ std::string archiveLines(const std::string& report) {
 
 TEST_F(QpackBuild, InstallersEndOnAMultipleOfEight) {
     // Every residue of the contents' length, the header stored either way
-    // (compressed at three levels, and kept compressed), and a first file
+    // (compressed at three levels and as a range image, and kept
+    // compressed), and a first file
     // that the volume size fills.
     for (const std::string settings : {"CompressHeader = no\n", "CompressHeader = yes\n", "CompressHeader = yes\nLevel = 1\n",
-                                       "CompressHeader = yes\nLevel = 6\n", "VolumeSize = 12003\n"}) {
+                                       "CompressHeader = yes\nLevel = 6\n", "CompressHeader = yes\nCodec = small\n",
+                                       "VolumeSize = 12003\n"}) {
         for (size_t length = 0; length < 8; ++length) {
             SCOPED_TRACE(settings + "length " + std::to_string(length));
             const bool volumes = settings[0] == 'V';
@@ -541,4 +555,137 @@ TEST_F(QpackBuild, SigningWithoutOsslsigncodeSaysSoAndWritesNothing) {
     setenv("PATH", savedPath.c_str(), 1);
     EXPECT_NE(error.find("signing needs osslsigncode, which is not installed"), std::string::npos) << error;
     EXPECT_TRUE(outputFiles().empty());
+}
+
+namespace {
+
+// An installer's archive taken apart (no volumes): the header image
+// unscrambled, its key, and the payload as stored.
+struct StoredArchive {
+    String headerImage;
+    uint32_t key = 0;
+    String payload;
+};
+
+StoredArchive storedArchive(const Bytes& setup) {
+    const size_t program = u32At(setup, setup.size() - 4);
+    const size_t headerLength = u32At(setup, program + 4), headerAt = program + 12;
+    StoredArchive a;
+    a.key = u32At(setup, program + 8);
+    a.headerImage = String(reinterpret_cast<const char*>(setup.data() + headerAt), int(headerLength));
+    scramble(a.headerImage.data(), a.headerImage.length(), a.key);
+    const size_t payloadAt = headerAt + headerLength;
+    a.payload = String(reinterpret_cast<const char*>(setup.data() + payloadAt), int(setup.size() - 4 - payloadAt));
+    return a;
+}
+
+bool holdsRangeImage(const String& block) {
+    return isRangeImage(reinterpret_cast<const unsigned char*>(block.cStr()), block.length());
+}
+
+}  // namespace
+
+TEST_F(QpackBuild, SmallCodecStoresRangeImagesThatExpandToWhatAPlainBuildStores) {
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += "entry " + std::to_string(i % 97) + " of a text that repeats itself\r\n";
+    write("t.txt", text);
+    write("r.bin", randomBytes(20000, 5));
+    const std::string product = "[Product]\nName = S\n";
+    const std::string files = "[Files]\nt.txt\nr.bin\n";
+
+    write("p.qpp", product + "[Build]\nCompressHeader = no\n" + files);
+    const StoredArchive plain = storedArchive(build(dir / "p.qpp").installer);
+    std::string report;
+    ASSERT_EQ(inspect(&report), 0) << report;
+    EXPECT_NE(report.find("\nheaderCodec: stored\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("\npayloadCodec: stored\n"), std::string::npos) << report;
+    write("p.qpp", product + "[Flags]\ncompressed-payload = yes\n[Build]\nCodec = small\n" + files);
+    const InstallerImage image = build(dir / "p.qpp");
+    StoredArchive small = storedArchive(image.installer);
+
+    ASSERT_TRUE(holdsRangeImage(small.headerImage));
+    String header = small.headerImage;
+    ASSERT_TRUE(ExpandRangeImage(header));
+    ArchiveHeader h;
+    ASSERT_EQ(parseArchiveHeader(header, small.key, h), 0);
+    EXPECT_EQ(h.flags, uint32_t(FlagTestChecksums | FlagCompressedPayload | FlagRangePayload));
+    EXPECT_EQ(h.payloadLength, small.payload.length());
+    ASSERT_TRUE(holdsRangeImage(small.payload));
+    ASSERT_LT(small.payload.length(), plain.payload.length() / 2);
+    String payload = small.payload;
+    ASSERT_TRUE(ExpandRangeImage(payload));
+    EXPECT_TRUE(payload == plain.payload);
+
+    ASSERT_EQ(inspect(&report), 0) << report;
+    for (const char* line : {"\nheaderCodec: range image, 1 segment\n", "\npayloadCodec: range image, 1 segment\n",
+                             "compressed-payload test-checksums range-payload\n"})
+        EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+}
+
+TEST_F(QpackBuild, DamagedRangePayloadsGiveTheirCodes) {
+    write("t.txt", randomBytes(3000, 8) + std::string(3000, 'x'));
+    write("p.qpp", "[Product]\nName = R\n[Flags]\ncompressed-payload = yes\n"
+                   "[Build]\nCompressHeader = no\nCodec = small\n[Files]\nt.txt\n");
+    const Bytes good = build(dir / "p.qpp").installer;
+    const StoredArchive stored = storedArchive(good);
+    const Bytes payload(stored.payload.cStr(), stored.payload.cStr() + stored.payload.length());
+    // Head: magic, expanded size, segment count; then per segment its expanded and packed size.
+    const size_t entry = RangeImageHeadSize, coded = RangeImageHeadSize + RangeSegmentEntrySize;
+    ASSERT_EQ(u32At(payload, 8), 1u);
+    const uint32_t packed = u32At(payload, entry + 4);
+    ASSERT_EQ(coded + packed, payload.size());
+
+    // The header is plain: the payload's length and checksum follow the one file size.
+    const size_t payloadLengthAt = 4 + 24 + 4 + 4 + 4;
+    auto withPayload = [&](const Bytes& p, bool fixChecksum) {
+        String header = stored.headerImage;
+        ByteWriter fields;
+        fields.i32(int32_t(p.size()));
+        fields.u32(checksumOf(fixChecksum ? p : payload));
+        std::memcpy(header.data() + payloadLengthAt, fields.bytes.data(), 8);
+        const uint32_t key = checksum(header.cStr(), header.length());
+        scramble(header.data(), header.length(), key);
+        const size_t program = u32At(good, good.size() - 4);
+        Bytes b(good.begin(), good.begin() + std::ptrdiff_t(program + 8));
+        ByteWriter rest;
+        rest.u32(key);
+        b.insert(b.end(), rest.bytes.begin(), rest.bytes.end());
+        b.insert(b.end(), header.cStr(), header.cStr() + header.length());
+        b.insert(b.end(), p.begin(), p.end());
+        b.insert(b.end(), good.end() - 4, good.end());
+        return b;
+    };
+    auto changed = [&](const std::function<void(Bytes&)>& change) {
+        Bytes p = payload;
+        change(p);
+        return p;
+    };
+    const struct {
+        const char* what;
+        Bytes payload;
+        bool fixChecksum;
+        int code;
+    } cases[] = {
+        {"sound", payload, true, 0},
+        {"coded byte flipped", changed([&](Bytes& p) { p[coded + packed / 2] ^= 0x10; }), false, CodePayloadChecksum},
+        {"segment table cut", Bytes(payload.begin(), payload.begin() + std::ptrdiff_t(entry + 4)), true,
+         CodePayloadExpandFailed},
+        {"no segments", changed([&](Bytes& p) { putLittleEndian(p, 8, 0, 4); }), true, CodePayloadExpandFailed},
+        {"17 segments", changed([&](Bytes& p) { putLittleEndian(p, 8, MaxRangeSegments + 1, 4); }), true,
+         CodePayloadExpandFailed},
+        {"expanded size lies", changed([&](Bytes& p) { putLittleEndian(p, entry, u32At(p, entry) + 1, 4); }), true,
+         CodePayloadExpandFailed},
+        {"packed size lies", changed([&](Bytes& p) { putLittleEndian(p, entry + 4, packed + 1, 4); }), true,
+         CodePayloadExpandFailed},
+        {"coded bytes end early", changed([&](Bytes& p) {
+             p.resize(coded + packed / 2);
+             putLittleEndian(p, entry + 4, packed / 2, 4);
+         }),
+         true, CodePayloadExpandFailed},
+    };
+    for (const auto& c : cases) {
+        writeBytes(dir / "out" / "Setup.exe", withPayload(c.payload, c.fixChecksum));
+        std::string report;
+        EXPECT_EQ(inspect(&report), c.code) << c.what << "\n" << report;
+    }
 }

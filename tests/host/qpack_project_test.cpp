@@ -132,6 +132,10 @@ TEST(QpackProject, RefusesBadProjectsNamingFileLineAndProblem) {
          "bad.qpp:5: script Final is already given on line 4"},
         {"[Product]\nName = P\n[Build]\nLevel = 10\n[Files]\na\n", "bad.qpp:4: compression level must be 1 to 9"},
         {"[Product]\nName = P\n[Build]\nVolumeSize = 3G\n[Files]\na\n", "bad.qpp:4: bad volume size"},
+        {"[Product]\nName = P\n[Build]\nCodec = tiny\n[Files]\na\n", "bad.qpp:4: unknown codec 'tiny': Codec is fast or small"},
+        {"[Product]\nName = P\n[Build]\nCodec =\n[Files]\na\n", "bad.qpp:4: unknown codec '': Codec is fast or small"},
+        {"[Product]\nName = P\n[Flags]\nrange-payload = yes\n[Files]\na\n",
+         "bad.qpp:4: the flag range-payload is not set by name: [Build] Codec = small sets it"},
         {"[Product]\nName = P\n[Build]\nSignCertificate = c.pem\n[Files]\na\n",
          "bad.qpp: signing needs both SignCertificate and SignKey"},
         {"[Product]\nName = P\n[Build]\nSignKey =\n[Files]\na\n", "bad.qpp:4: file name missing"},
@@ -146,6 +150,22 @@ TEST(QpackProject, RefusesBadProjectsNamingFileLineAndProblem) {
         } catch (const ProjectError& e) {
             EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what() << "\nwanted: " << c.message;
         }
+    }
+}
+
+TEST(QpackProject, CodecIsFastUnlessSmallIsAsked) {
+    const struct {
+        const char* build;
+        Codec codec;
+    } cases[] = {
+        {"", Codec::Fast},
+        {"Codec = fast\n", Codec::Fast},
+        {"Codec = small\n", Codec::Small},
+        {"codec = Small\nLevel = 9\n", Codec::Small},
+    };
+    for (const auto& c : cases) {
+        Project p = parseProject(std::string("[Product]\nName = P\n[Build]\n") + c.build + "[Files]\na\n", "c.qpp");
+        EXPECT_EQ(p.codec, c.codec) << c.build;
     }
 }
 

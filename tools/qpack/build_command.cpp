@@ -5,6 +5,7 @@
 #include "qpack/compressor.h"
 #include "qpack/content_builder.h"
 #include "qpack/project.h"
+#include "qpack/range_compressor.h"
 
 namespace fs = std::filesystem;
 
@@ -39,6 +40,17 @@ Bytes stubProgram(const BuildRequest& request) {
     return program;
 }
 
+// Range images have no levels: the level is for token images only.
+Compressor compressorFor(Codec codec) {
+    if (codec == Codec::Small)
+        return [](const Bytes& bytes, int, const CompressionProgress& told) {
+            return compressRangeImage(bytes.data(), bytes.size(), told);
+        };
+    return [](const Bytes& bytes, int level, const CompressionProgress& told) {
+        return compressImage(bytes.data(), bytes.size(), level, told);
+    };
+}
+
 }  // namespace
 
 std::string stubFileName(PeArchitecture architecture) {
@@ -59,10 +71,9 @@ InstallerImage buildInstaller(const BuildRequest& request, std::vector<std::stri
     settings.level = project.compressionLevel;
     settings.volumeSize = project.volumeSize;
     settings.payloadProgress = progress.compressing;
-    settings.compress = [](const Bytes& bytes, int level, const CompressionProgress& told) {
-        std::vector<unsigned char> image = compressImage(bytes.data(), bytes.size(), level, told);
-        return Bytes(image.begin(), image.end());
-    };
+    settings.compress = compressorFor(project.codec);
+    // The program tells a payload's codec by this flag, a header's by its magic word.
+    if (project.codec == Codec::Small && (content.flags & FlagCompressedPayload)) content.flags |= FlagRangePayload;
     std::optional<SigningKey> signing = request.signing;
     if (!signing && !project.signCertificate.empty())
         signing = SigningKey{project.signCertificate, project.signKey};

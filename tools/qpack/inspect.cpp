@@ -11,6 +11,7 @@
 #include "archive/pe_signature.h"
 #include "core/expand_block.h"
 #include "core/memory_stream.h"
+#include "core/range_image.h"
 #include "qpack/installer_image.h"
 #include "qpack/pe_header.h"
 
@@ -75,6 +76,21 @@ bool readWhole(const fs::path& file, String& bytes) {
     return true;
 }
 
+// "range image, 2 segments": how many threads the program can expand it on.
+std::string rangeImageText(const String& image) {
+    RangeImageLayout layout;
+    if (!readRangeImageLayout(reinterpret_cast<const unsigned char*>(image.cStr()), image.length(), layout))
+        return "range image, bad segment table";
+    int n = layout.segmentCount;
+    return "range image, " + std::to_string(n) + (n == 1 ? " segment" : " segments");
+}
+
+// The payload's codec as the program reads it: by the flags.
+std::string payloadCodec(uint32_t flags, const String& payload) {
+    if (!(flags & FlagCompressedPayload)) return "stored";
+    return (flags & FlagRangePayload) ? rangeImageText(payload) : "token image";
+}
+
 int32_t int32At(const String& s, int at) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(s.cStr()) + at;
     return static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
@@ -129,11 +145,16 @@ private:
         std::memset(headerImage.data(), 0, static_cast<size_t>(headerLength));
         std::memcpy(headerImage.data(), image_.cStr() + headerStart, static_cast<size_t>(present));
         scramble(headerImage.data(), headerImage.length(), key);
-        bool compressed = ExpandBlock(headerImage);
+        // The header's codec is told by its magic word; an image that does
+        // not expand is read as it stands.
+        const unsigned char* headerBytes = reinterpret_cast<const unsigned char*>(headerImage.cStr());
+        std::string codec = isRangeImage(headerBytes, headerImage.length()) ? rangeImageText(headerImage) : "token image";
+        bool compressed = expandHeaderImage(headerImage);
         line("program", std::to_string(archiveOffset) + " bytes");
         line("architecture", architectureText(archiveOffset));
         line("header", std::to_string(headerLength) + " bytes stored" + (compressed ? ", compressed" : "") + ", " +
                            std::to_string(headerImage.length()) + " bytes plain");
+        line("headerCodec", compressed ? codec : "stored");
         // Every checksum is verified here, whatever the flag says.
         if (checksum(headerImage.cStr(), headerImage.length()) != key) return CodeHeaderChecksum;
         int code = parseArchiveHeader(headerImage, key, header_);
@@ -217,7 +238,11 @@ private:
         }
         line("payload", std::to_string(payload.length()) + " bytes in " + std::to_string(parts) + " part(s)");
         if (checksum(payload.cStr(), payload.length()) != h.payloadChecksum) return CodePayloadChecksum;
-        if ((h.flags & FlagCompressedPayload) && !ExpandBlock(payload)) return CodePayloadExpandFailed;
+        line("payloadCodec", payloadCodec(h.flags, payload));
+        if (h.flags & FlagCompressedPayload) {
+            bool expanded = (h.flags & FlagRangePayload) ? ExpandRangeImage(payload) : ExpandBlock(payload);
+            if (!expanded) return CodePayloadExpandFailed;
+        }
         payload.seek(0);
         for (int i = 0; i < h.fileCount; ++i) {
             FileRecord r;

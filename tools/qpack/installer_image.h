@@ -13,8 +13,9 @@
 #include "qpack/compressor.h"
 #include "qpack/pe_header.h"
 
-// Compresses bytes into the compressed image form at a level from 1 to 9,
-// telling progress (when not empty) as it goes.
+// Compresses bytes into a compressed image (a token image at a level from 1
+// to 9, or a range image, which has no levels), telling progress (when not
+// empty) as it goes.
 using Compressor = std::function<Bytes(const Bytes&, int level, const CompressionProgress& progress)>;
 
 struct BuildSettings {

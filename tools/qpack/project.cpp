@@ -209,6 +209,9 @@ private:
     void setFlag(const std::string& name, const std::string& value) {
         for (const FlagName* f = FlagNames; f->name; ++f) {
             if (lower(name) != f->name) continue;
+            // The flag says how the payload was compressed, so only the build sets it.
+            if (f->bit == FlagRangePayload)
+                fail("the flag range-payload is not set by name: [Build] Codec = small sets it");
             if (yesNo(value)) project_.flags |= f->bit;
             else project_.flags &= ~f->bit;
             return;
@@ -263,6 +266,11 @@ private:
             if (!parseNumber(value, n) || n < FastestCompressionLevel || n > BestCompressionLevel)
                 fail("compression level must be 1 to 9");
             project_.compressionLevel = static_cast<int>(n);
+        } else if (key == "codec") {
+            std::string v = lower(value);
+            if (v == "fast") project_.codec = Codec::Fast;
+            else if (v == "small") project_.codec = Codec::Small;
+            else fail("unknown codec '" + value + "': Codec is fast or small");
         } else if (key == "volumesize") {
             std::string v = lower(value);
             int64_t unit = 1;

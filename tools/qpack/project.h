@@ -65,6 +65,12 @@ struct LanguageEntry {
     std::filesystem::path messageFile;  // empty: the built-in English texts
 };
 
+// [Build] Codec: which compressed image the header and payload are stored as.
+enum class Codec {
+    Fast,   // token images at the project's Level: quick to build, quickest to expand
+    Small,  // range images (Level does not apply): the smallest installer
+};
+
 struct Project {
     std::filesystem::path file;
     std::filesystem::path folder;
@@ -88,6 +94,7 @@ struct Project {
 
     bool compressHeader = true;
     int compressionLevel = DefaultCompressionLevel;
+    Codec codec = Codec::Fast;
     int64_t volumeSize = 0;  // 0: no volumes
     // Both or neither: the certificate and private key the build signs with.
     std::filesystem::path signCertificate, signKey;

@@ -178,14 +178,23 @@ struct Match {
 constexpr uint32_t NoPosition = 0xFFFFFFFFu;
 constexpr int NiceLength = 128;  // a match this long is taken without weighing others
 constexpr int SearchDepth = 80;  // tree nodes visited per position
-constexpr int Hash4Bits = 22;
-constexpr int Hash3Bits = 16;
+constexpr int MaxHash4Bits = 22;
+constexpr int MaxHash3Bits = 16;
+
+// Tables no larger than the input needs: filling 4 million entries would
+// cost a small input (a header) far more than coding it.
+int hashBits(uint32_t size, int most) {
+    int bits = 8;
+    while (bits < most && (1u << bits) < size) ++bits;
+    return bits;
+}
 
 class MatchFinder {
 public:
     MatchFinder(const unsigned char* data, uint32_t size)
-        : data_(data), size_(size), hash2_(1u << 16, NoPosition), hash3_(1u << Hash3Bits, NoPosition),
-          hash4_(1u << Hash4Bits, NoPosition), tree_(size_t(size) * 2, NoPosition) {}
+        : data_(data), size_(size), hash3Bits_(hashBits(size, MaxHash3Bits)), hash4Bits_(hashBits(size, MaxHash4Bits)),
+          hash2_(1u << 16, NoPosition), hash3_(1u << hash3Bits_, NoPosition), hash4_(1u << hash4Bits_, NoPosition),
+          tree_(size_t(size) * 2, NoPosition) {}
 
     // Inserts position pos (each once, in order) and returns its matches
     // into found, longer and longer, each with the nearest distance seen for
@@ -199,8 +208,8 @@ public:
         }
         const unsigned char* cur = data_ + pos;
         uint32_t h2 = cur[0] | uint32_t(cur[1]) << 8;
-        uint32_t h3 = ((cur[0] | uint32_t(cur[1]) << 8 | uint32_t(cur[2]) << 16) * 2654435761u) >> (32 - Hash3Bits);
-        uint32_t h4 = (readWord32(cur) * 2654435761u) >> (32 - Hash4Bits);
+        uint32_t h3 = ((cur[0] | uint32_t(cur[1]) << 8 | uint32_t(cur[2]) << 16) * 2654435761u) >> (32 - hash3Bits_);
+        uint32_t h4 = (readWord32(cur) * 2654435761u) >> (32 - hash4Bits_);
         uint32_t c2 = hash2_[h2], c3 = hash3_[h3];
         hash2_[h2] = hash3_[h3] = pos;
         uint32_t candidate = hash4_[h4];
@@ -286,6 +295,7 @@ private:
 
     const unsigned char* data_;
     uint32_t size_;
+    int hash3Bits_, hash4Bits_;
     std::vector<uint32_t> hash2_, hash3_, hash4_, tree_;
 };
 
