@@ -17,15 +17,7 @@
 
 #include "core/range_image.h"
 #include "qpack/range_compressor.h"
-
-void reportFatalError(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-    std::fputc('\n', stderr);
-    std::exit(2);
-}
+#include "fatal_exit.h"
 
 namespace {
 

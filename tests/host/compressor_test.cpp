@@ -9,17 +9,9 @@
 #include "core/expand_block.h"
 #include "core/str.h"
 #include "qpack/compressor.h"
+#include "test_bytes.h"
 
 namespace {
-
-using Bytes = std::vector<unsigned char>;
-
-Bytes randomBytes(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    Bytes b(n);
-    for (auto& c : b) c = (unsigned char)rng();
-    return b;
-}
 
 Bytes textLike(size_t n, unsigned seed) {  // words from a small vocabulary
     static const char* words[] = {"install", "file", "the", "directory", "Windows", "uninstall",

@@ -8,17 +8,9 @@
 #include "core/range_image.h"
 #include "core/str.h"
 #include "qpack/range_compressor.h"
+#include "test_bytes.h"
 
 namespace {
-
-using Bytes = std::vector<unsigned char>;
-
-Bytes randomBytes(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    Bytes b(n);
-    for (auto& c : b) c = (unsigned char)rng();
-    return b;
-}
 
 // Words, numbers and little-endian tables: what installers carry.
 Bytes mixedContent(size_t n, unsigned seed) {
