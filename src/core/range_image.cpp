@@ -248,16 +248,21 @@ bool decodeRangeSegment(const RangeSegment& segment, unsigned char* out) {
     return intact && rc.endedCleanly();
 }
 
-bool ExpandRangeImage(String& block) {
+bool decodeRangeSegmentsInTurn(const RangeImageLayout& layout, unsigned char* out) {
+    for (int i = 0; i < layout.segmentCount; ++i)
+        if (!decodeRangeSegment(layout.segments[i], out + layout.segments[i].outputOffset)) return false;
+    return true;
+}
+
+bool ExpandRangeImage(String& block, RangeSegmentsDecoder decodeAll) {
     RangeImageLayout layout;
-    const unsigned char* image = reinterpret_cast<const unsigned char*>(block.data());
+    const unsigned char* image = reinterpret_cast<const unsigned char*>(block.cStr());
     if (!readRangeImageLayout(image, block.length(), layout)) return false;
+    // One byte more than the expanded size: String keeps a NUL behind its bytes.
     unsigned char* out = static_cast<unsigned char*>(allocateBytes(size_t(layout.expandedSize) + 1));
-    for (int i = 0; i < layout.segmentCount; ++i) {
-        if (!decodeRangeSegment(layout.segments[i], out + layout.segments[i].outputOffset)) {
-            freeBytes(out);
-            return false;
-        }
+    if (!decodeAll(layout, out)) {
+        freeBytes(out);
+        return false;
     }
     block.adopt(reinterpret_cast<char*>(out), layout.expandedSize);
     return true;

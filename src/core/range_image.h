@@ -57,7 +57,15 @@ bool readRangeImageLayout(const unsigned char* image, int size, RangeImageLayout
 // ending before the last output byte, or bytes left over after it.
 bool decodeRangeSegment(const RangeSegment& segment, unsigned char* out);
 
-// Expands a whole range image held in block, segment after segment on the
-// calling thread, and replaces block by the expanded bytes. False, block
-// unchanged, when the block is no range image or any check fails.
-bool ExpandRangeImage(String& block);
+// Decodes every segment of layout into its part of out; true when every
+// one decoded. The program passes one that decodes them side by side.
+using RangeSegmentsDecoder = bool (*)(const RangeImageLayout& layout, unsigned char* out);
+
+// Decodes the segments one after another on the calling thread.
+bool decodeRangeSegmentsInTurn(const RangeImageLayout& layout, unsigned char* out);
+
+// Expands a whole range image held in block: checks its layout, allocates
+// the output once, decodes the segments with decodeAll, and replaces block
+// by the expanded bytes. False, block unchanged, when the block is no range
+// image or any check fails.
+bool ExpandRangeImage(String& block, RangeSegmentsDecoder decodeAll = decodeRangeSegmentsInTurn);

@@ -169,7 +169,8 @@ void readPayload(File& file, MemoryStream& payload) {
     if (productFlags & FlagCompressedPayload) {
         setProgressPosition(40);
         setProgressText("%s", message(29));
-        bool expanded = (productFlags & FlagRangePayload) ? expandRangeImageInParallel(payload) : ExpandBlock(payload);
+        bool expanded = (productFlags & FlagRangePayload) ? ExpandRangeImage(payload, decodeRangeSegmentsInParallel)
+                                                           : ExpandBlock(payload);
         if (!expanded) reportCorruptArchive(CodePayloadExpandFailed);
     }
     payload.seek(0);

@@ -1,9 +1,5 @@
 #include "installer/parallel_range_expansion.h"
 
-#include <cstddef>
-
-#include "core/memory.h"
-#include "core/range_image.h"
 #include "files/win32.h"
 
 namespace {
@@ -22,13 +18,7 @@ DWORD WINAPI decodeSegmentJob(LPVOID parameter) {
 
 }  // namespace
 
-bool expandRangeImageInParallel(String& block) {
-    RangeImageLayout layout;
-    if (!readRangeImageLayout(reinterpret_cast<const unsigned char*>(block.cStr()), block.length(), layout))
-        return false;
-    // One more byte than the expanded size: String keeps a NUL behind its bytes.
-    unsigned char* out = static_cast<unsigned char*>(allocateBytes(size_t(layout.expandedSize) + 1));
-
+bool decodeRangeSegmentsInParallel(const RangeImageLayout& layout, unsigned char* out) {
     SegmentJob jobs[MaxRangeSegments];
     HANDLE threads[MaxRangeSegments];
     int threadCount = 0;
@@ -46,13 +36,7 @@ bool expandRangeImageInParallel(String& block) {
         WaitForSingleObject(threads[i], INFINITE);
         CloseHandle(threads[i]);
     }
-
-    for (int i = 0; i < layout.segmentCount; ++i) {
-        if (!jobs[i].decoded) {
-            freeBytes(out);
-            return false;
-        }
-    }
-    block.adopt(reinterpret_cast<char*>(out), layout.expandedSize);
+    for (int i = 0; i < layout.segmentCount; ++i)
+        if (!jobs[i].decoded) return false;
     return true;
 }

@@ -138,14 +138,17 @@ uint32_t reverseTreePrice(const uint16_t* probabilities, int count, unsigned val
     return sum;
 }
 
-uint32_t literalPrice(const uint16_t* coder, bool afterCopy, unsigned matchByte, unsigned byte) {
-    uint32_t sum = 0;
+// Calls visit(probability, bit) for each of a literal's eight bits, as the
+// decoder reads them: guided by the byte at the last distance after a copy,
+// as long as its bits agree. Coding and pricing a literal both walk this way.
+template <class Coder, class Visit>
+void walkLiteral(Coder* coder, bool afterCopy, unsigned matchByte, unsigned byte, Visit&& visit) {
     unsigned symbol = 1;
     int i = 7;
     if (afterCopy) {
         for (; i >= 0; --i) {
             unsigned matchBit = (matchByte >> i) & 1, b = (byte >> i) & 1;
-            sum += price(coder[((1 + matchBit) << 8) + symbol], b);
+            visit(coder[((1 + matchBit) << 8) + symbol], b);
             symbol = symbol << 1 | b;
             if (matchBit != b) {
                 --i;
@@ -155,9 +158,14 @@ uint32_t literalPrice(const uint16_t* coder, bool afterCopy, unsigned matchByte,
     }
     for (; i >= 0; --i) {
         unsigned b = (byte >> i) & 1;
-        sum += price(coder[symbol], b);
+        visit(coder[symbol], b);
         symbol = symbol << 1 | b;
     }
+}
+
+uint32_t literalPrice(const uint16_t* coder, bool afterCopy, unsigned matchByte, unsigned byte) {
+    uint32_t sum = 0;
+    walkLiteral(coder, afterCopy, matchByte, byte, [&sum](uint16_t p, unsigned b) { sum += price(p, b); });
     return sum;
 }
 
@@ -303,6 +311,7 @@ private:
 
 constexpr int OptimumSpan = 2048;  // positions weighed together at most
 constexpr int PriceRefreshInterval = 256;  // decisions between refreshes of the length and distance prices
+constexpr int PriceRefreshMatches = 64;    // or matches, whichever come first
 
 // One way to reach a node: a decision, or a literal and a repeat that
 // follow one another often enough to be weighed together.
@@ -349,25 +358,9 @@ private:
     void encodeLiteral(uint32_t pos) {
         rc_.bit(m_.isMatch[state_][pos & (PositionStates - 1)], 0);
         uint16_t* coder = m_.literal[pos ? data_[pos - 1] >> (8 - LiteralContextBits) : 0];
-        unsigned byte = data_[pos], symbol = 1;
-        int i = 7;
-        if (state_ >= FirstStateAfterCopy) {
-            unsigned matchByte = data_[pos - distances_[0] - 1];
-            for (; i >= 0; --i) {
-                unsigned matchBit = (matchByte >> i) & 1, b = (byte >> i) & 1;
-                rc_.bit(coder[((1 + matchBit) << 8) + symbol], b);
-                symbol = symbol << 1 | b;
-                if (matchBit != b) {
-                    --i;
-                    break;
-                }
-            }
-        }
-        for (; i >= 0; --i) {
-            unsigned b = (byte >> i) & 1;
-            rc_.bit(coder[symbol], b);
-            symbol = symbol << 1 | b;
-        }
+        bool afterCopy = state_ >= FirstStateAfterCopy;
+        unsigned matchByte = afterCopy ? data_[pos - distances_[0] - 1] : 0;
+        walkLiteral(coder, afterCopy, matchByte, data_[pos], [this](uint16_t& p, unsigned b) { rc_.bit(p, b); });
         state_ = stateAfterLiteral(state_);
     }
 
@@ -576,7 +569,7 @@ private:
     // ways meet or OptimumSpan ends, codes the cheapest and returns how many
     // bytes it covered.
     uint32_t parseFrom(uint32_t position) {
-        if (decisionsSinceRefresh_ >= PriceRefreshInterval || matchesSinceRefresh_ >= 64) refreshPrices();
+        if (decisionsSinceRefresh_ >= PriceRefreshInterval || matchesSinceRefresh_ >= PriceRefreshMatches) refreshPrices();
         Node& start = nodes_[0];
         start.price = 0;
         start.state = state_;
@@ -593,7 +586,7 @@ private:
                 uint32_t at = cur + longest.length;
                 reach(end, at);
                 nodes_[at].price = InfinitePrice;
-                relax(at, 0, cur, Step::Match, longest.distance, longest.length);
+                relax(at, 0, cur, Step::Match, longest.distance);
                 for (uint32_t i = 1; i < longest.length; ++i) finder_.insert(pos + i, nullptr);
                 end = at;
                 break;
@@ -639,7 +632,7 @@ private:
                     if (l > matches_[i].length) ++i;
                     uint32_t d = matches_[i].distance;
                     uint32_t cost = base + matchLengthPrice_[ps][l - MinMatchLength] + distancePrice(d, l);
-                    relax(cur + l, cost, cur, Step::Match, d, l);
+                    relax(cur + l, cost, cur, Step::Match, d);
                     if (l != matches_[i].length || pos + l >= size_) continue;
                     // The whole match, a literal, and the match's distance again.
                     int afterMatch = stateAfterMatch(node.state);
