@@ -20,17 +20,7 @@ tar=$out/corpus.tar
 make_corpus_once "$out" "$tar"
 files_bytes=$(find "$out/corpus" -type f -printf '%s\n' | awk '{s += $1} END {print s}')
 
-missing=()
-for p in nsis wixl msitools xz-utils bc; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo_cmd=(); [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  echo "bench: installing ${missing[*]} for the peers" >&2
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -qq
-  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+install_missing_packages nsis wixl msitools xz-utils bc
 
 echo "building (host Release; build/dist for qpack and the stub)" >&2
 cmake -S . -B "$out/host" -DCMAKE_BUILD_TYPE=Release >"$out/host.configure.log"
@@ -74,20 +64,7 @@ done
 echo "ours: range image of the tar, and an installer of the corpus with Codec = small" >&2
 declare -A ours
 while read -r key value; do ours[$key]=$value; done < <("$out/host/bench/range_speed" "$tar" "$out/corpus.qr")
-cat >"$out/codec-small.qpp" <<EOF
-; Made by bench/codec.sh.
-[Product]
-Name = Bench Corpus
-DefaultDirectory = Bench\\Corpus
-[Flags]
-automatic = yes
-register-product = yes
-compressed-payload = yes
-[Files]
-corpus\\* | recurse
-[Build]
-Codec = small
-EOF
+write_corpus_project "$out/codec-small.qpp" corpus small
 wall small_build build/dist/qpack build "$out/codec-small.qpp" -o "$out/Setup-codec-small.exe" --quiet
 small_size=$(stat -c %s "$out/Setup-codec-small.exe")
 

@@ -30,17 +30,7 @@ echo "wine$arch: $reason" >&2
 mkdir -p "$out"
 
 # The peers' build tools, only for this benchmark.
-missing=()
-for p in nsis wixl msitools; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo_cmd=(); [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  echo "bench: installing ${missing[*]} for the peer installers" >&2
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -qq
-  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+install_missing_packages nsis wixl msitools
 
 make_corpus_once "$out" "$out/corpus.sha256"
 for f in make_peer_msi.sh peer-msi.wxs peer-nsis.nsi; do
@@ -68,28 +58,10 @@ if [ "${QP_BENCH_REBUILD:-0}" = 1 ] || [ ! -x build/dist/qpack ] || [ ! -f "buil
 fi
 ln -sfn "$root/build/dist/$stub" "$out/stub.exe"
 
-# Ours: the corpus folder, recursively, into the installation folder, at the
-# default level with the payload compressed (and once more with Codec =
-# small); automatic so nothing asks; registered for removal like the peers,
-# so that its uninstaller can be timed.
-project() {  # project NAME FOLDER [CODEC]
-  cat >"$out/$1.qpp" <<EOF
-; Made by bench/install.sh.
-[Product]
-Name = Bench Corpus
-DefaultDirectory = Bench\\Corpus
-[Flags]
-automatic = yes
-register-product = yes
-compressed-payload = yes
-[Files]
-$2\\* | recurse
-EOF
-  if [ -n "${3:-}" ]; then printf '[Build]\nCodec = %s\n' "$3" >>"$out/$1.qpp"; fi
-}
-project ours corpus
-project ours-half 'half\corpus'
-project ours-small corpus small
+# Ours at the default level, and once more with Codec = small.
+write_corpus_project "$out/ours.qpp" corpus
+write_corpus_project "$out/ours-half.qpp" 'half\corpus'
+write_corpus_project "$out/ours-small.qpp" corpus small
 echo "building the installers (qpack --arch $qp_arch, wixl, makensis)" >&2
 build/dist/qpack build "$out/ours.qpp" -o "$out/Setup-ours.exe" --arch "$qp_arch" >&2
 build/dist/qpack build "$out/ours-half.qpp" -o "$out/Setup-ours-half.exe" --arch "$qp_arch" >&2

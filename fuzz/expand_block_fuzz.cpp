@@ -14,6 +14,7 @@
 #include "core/expand_block.h"
 #include "core/fatal.h"
 #include "core/str.h"
+#include "expand_checked.h"
 #include "qpack/compressor.h"
 
 // Nothing in expansion may end the process: a fatal report is a finding.
@@ -21,17 +22,8 @@ void reportFatalError(const char*, ...) { std::abort(); }
 
 namespace {
 
-bool sameBytes(const String& block, const void* p, size_t n) {
-    return size_t(block.length()) == n && (n == 0 || std::memcmp(block.cStr(), p, n) == 0);
-}
-
-// Expands a copy of the bytes; returns whether it expanded. A refusal must
-// leave the block as it was.
-bool expandChecked(const unsigned char* p, size_t n, String& block) {
-    block.assign(reinterpret_cast<const char*>(p), int(n));
-    bool expanded = ExpandBlock(block);
-    if (!expanded && !sameBytes(block, p, n)) std::abort();
-    return expanded;
+bool expand(const unsigned char* p, size_t n, String& block) {
+    return expandChecked([](String& b) { return ExpandBlock(b); }, p, n, block);
 }
 
 }  // namespace
@@ -39,14 +31,14 @@ bool expandChecked(const unsigned char* p, size_t n, String& block) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 16)) return 0;
     String block;
-    expandChecked(data, size, block);
+    expand(data, size, block);
 
     if (size >= 4) {
         std::vector<unsigned char> image(4 + size);
         const uint32_t magic = CompressedImageMagic;
         for (int i = 0; i < 4; ++i) image[size_t(i)] = (unsigned char)(magic >> (8 * i));
         std::memcpy(image.data() + 4, data, size);
-        bool expanded = expandChecked(image.data(), image.size(), block);
+        bool expanded = expand(image.data(), image.size(), block);
         ExpansionOutput out(0);
         int produced = expandTokens(data + 4, int(size - 4), out);
         if (expanded != (produced >= 0)) std::abort();
@@ -55,6 +47,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const int level = FastestCompressionLevel + int(size % BestCompressionLevel);
     std::vector<unsigned char> image = compressImage(data, size, level);
-    if (!expandChecked(image.data(), image.size(), block) || !sameBytes(block, data, size)) std::abort();
+    if (!expand(image.data(), image.size(), block) || !sameBytes(block, data, size)) std::abort();
     return 0;
 }

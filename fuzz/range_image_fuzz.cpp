@@ -22,6 +22,7 @@
 #include "core/fatal.h"
 #include "core/range_image.h"
 #include "core/str.h"
+#include "expand_checked.h"
 #include "qpack/range_compressor.h"
 
 // Nothing in expansion may end the process: a fatal report is a finding.
@@ -29,17 +30,8 @@ void reportFatalError(const char*, ...) { std::abort(); }
 
 namespace {
 
-bool sameBytes(const String& block, const void* p, size_t n) {
-    return size_t(block.length()) == n && (n == 0 || std::memcmp(block.cStr(), p, n) == 0);
-}
-
-// Expands a copy of the bytes; returns whether it expanded. A refusal must
-// leave the block as it was.
-bool expandChecked(const unsigned char* p, size_t n, String& block) {
-    block.assign(reinterpret_cast<const char*>(p), int(n));
-    bool expanded = ExpandRangeImage(block);
-    if (!expanded && !sameBytes(block, p, n)) std::abort();
-    return expanded;
+bool expand(const unsigned char* p, size_t n, String& block) {
+    return expandChecked([](String& b) { return ExpandRangeImage(b); }, p, n, block);
 }
 
 // The image decoded segment by segment into one buffer, each segment into an
@@ -75,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 16)) return 0;
     String block;
     std::vector<unsigned char> whole;
-    if (expandChecked(data, size, block)) {
+    if (expand(data, size, block)) {
         if (!expandBySegments(data, size, whole) || !sameBytes(block, whole.data(), whole.size())) std::abort();
     }
 
@@ -97,14 +89,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         image.insert(image.end(), data + 2, data + size);
         RangeImageLayout layout;
         if (!readRangeImageLayout(image.data(), int(image.size()), layout)) std::abort();
-        const bool expanded = expandChecked(image.data(), image.size(), block);
+        const bool expanded = expand(image.data(), image.size(), block);
         if (expanded != decoded) std::abort();
         if (expanded && !sameBytes(block, out.get(), size_t(expandedSize))) std::abort();
     }
 
     if (!chosenForTheCoder(data, size)) return 0;
     std::vector<unsigned char> image = compressRangeImage(data, size);
-    if (!expandChecked(image.data(), image.size(), block) || !sameBytes(block, data, size)) std::abort();
+    if (!expand(image.data(), image.size(), block) || !sameBytes(block, data, size)) std::abort();
     if (!expandBySegments(image.data(), image.size(), whole) || whole.size() != size ||
         (size && std::memcmp(whole.data(), data, size) != 0))
         std::abort();
