@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the benchmark scripts (from the project root): where the shared
 # corpus script is, making the corpus in a folder once, the peers' tools and
 # our project of the corpus.
