@@ -42,6 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ExpansionOutput out(0);
         int produced = expandTokens(data + 4, int(size - 4), out);
         if (expanded != (produced >= 0)) std::abort();
+        // Measuring must foretell exactly what expanding produces or refuses.
+        if (measureTokens(data + 4, int(size - 4)) != produced) std::abort();
         if (expanded && !sameBytes(block, out.bytes(), size_t(produced))) std::abort();
     }
 

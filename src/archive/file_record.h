@@ -25,3 +25,20 @@ struct FileRecord {
 // differs while `testChecksums` is set. Never reads outside the payload and
 // never allocates more than the payload still holds.
 int decodeFileRecord(MemoryStream& payload, int32_t size, bool testChecksums, FileRecord& record);
+
+// How far a payload that is still being produced may be read now, and
+// whether it will ever go further.
+struct ReadableExtent {
+    int end;
+    bool final;
+};
+// Waits until the payload may be read to at least end (or as far as it ever
+// will be), limits the payload's reads to that and says how far it is.
+using ReadableExtentWait = ReadableExtent (*)(void* context, int64_t end);
+
+// decodeFileRecord for a payload still being produced. A reading that
+// fails, or reaches the readable end, before the extent is final proves
+// nothing: it is read again with more. The result is decided on a final
+// extent or on one the record lies wholly inside; decidedOn tells which.
+int decodeGrowingFileRecord(MemoryStream& payload, int32_t size, bool testChecksums, FileRecord& record,
+                            ReadableExtentWait readableTo, void* context, ReadableExtent& decidedOn);

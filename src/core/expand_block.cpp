@@ -105,12 +105,18 @@ QP_HOT_INLINE void runFill80(unsigned char* dst, unsigned char value, int n) {
 
 ExpansionOutput::ExpansionOutput(int initialCapacity)
     : bytes_(static_cast<char*>(allocateBytes(size_t(initialCapacity) + CopySlack))),
-      capacity_(initialCapacity) {}
+      capacity_(initialCapacity),
+      owned_(true) {}
 
-ExpansionOutput::~ExpansionOutput() { freeBytes(bytes_); }
+ExpansionOutput::ExpansionOutput(char* fixedBuffer, int capacity)
+    : bytes_(fixedBuffer), capacity_(capacity), owned_(false) {}
+
+ExpansionOutput::~ExpansionOutput() {
+    if (owned_) freeBytes(bytes_);
+}
 
 void ExpansionOutput::growTo(int needed) {
-    if (needed <= capacity_) return;
+    if (needed <= capacity_ || !owned_) return;
     int64_t wanted = int64_t(capacity_) + capacity_ / 2;
     if (wanted < needed) wanted = needed;
     if (wanted > MaxExpandedLength) wanted = MaxExpandedLength;
@@ -119,18 +125,24 @@ void ExpansionOutput::growTo(int needed) {
 }
 
 char* ExpansionOutput::release() {
-    char* p = bytes_;
+    char* p = owned_ ? bytes_ : nullptr;
     bytes_ = nullptr;
     capacity_ = 0;
     return p;
 }
 
+void ExpansionOutput::reportTo(ExpansionReport report, void* context, int step) {
+    report_ = step > 0 ? report : nullptr;
+    reportContext_ = context;
+    reportStep_ = step;
+}
+
 namespace {
 
 // The slow part of the room check: grows the output for n more bytes at
-// position and returns its new start, or null past MaxExpandedLength.
+// position and returns its new start, or null past the output's limit.
 unsigned char* growFor(ExpansionOutput& out, int64_t position, int n) {
-    if (position + n > MaxExpandedLength) return nullptr;
+    if (position + n > out.limit()) return nullptr;
     out.growTo(int(position + n));
     return reinterpret_cast<unsigned char*>(out.bytes());
 }
@@ -150,6 +162,7 @@ int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) 
     unsigned char* base = reinterpret_cast<unsigned char*>(out.bytes());
     unsigned char* op = base;
     unsigned char* oend = base + out.capacity();
+    int64_t nextReport = out.reports() ? out.reportStep() : int64_t(MaxExpandedLength) + 1;
 
 // One room check per token; growing is rare (a low hint) and bounded by
 // MaxExpandedLength. With n bytes of room, the output's slack takes the
@@ -163,6 +176,10 @@ int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) 
     }
 
     while (ip < iend) {
+        if (QP_UNLIKELY(op - base >= nextReport)) {
+            out.reportProduced(int(op - base));
+            nextReport = (op - base) + out.reportStep();
+        }
         // Far from both ends the common tokens (short literals, copies, runs)
         // need no check of their own: one check per token that FastMargin
         // bytes of input and of output room are left covers their operands
@@ -175,7 +192,9 @@ int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) 
         // At or past these limits the room is under FastMargin (computed
         // without stepping a pointer outside its buffer).
         const unsigned char* const ilimit = iend - tokens >= FastMargin ? iend - (FastMargin - 1) : tokens;
-        unsigned char* const olimit = oend - base >= FastMargin ? oend - (FastMargin - 1) : base;
+        unsigned char* olimit = oend - base >= FastMargin ? oend - (FastMargin - 1) : base;
+        // The report comes at least every step bytes.
+        if (nextReport < olimit - base) olimit = base + nextReport;
         while (ip < ilimit && op < olimit) {
             unsigned control = *ip;
             if (control < 0xC0) {
@@ -287,13 +306,61 @@ int expandTokens(const unsigned char* tokens, int length, ExpansionOutput& out) 
     return int(op - base);
 }
 
-bool ExpandBlock(String& block) {
+int measureTokens(const unsigned char* tokens, int length) {
+    const unsigned char* ip = tokens;
+    const unsigned char* const iend = tokens + (length > 0 ? length : 0);
+    int64_t produced = 0;
+    while (ip < iend) {
+        const unsigned control = *ip++;
+        int64_t count;
+        if (control < 0x40) {  // run
+            if (ip >= iend) return -1;
+            ++ip;
+            count = int64_t(control) + 3;
+        } else if (control < 0xC0) {  // literal, short or long
+            count = control & 0x3F;
+            if (control & 0x80) {
+                if (ip >= iend) return -1;
+                count |= int64_t(*ip++) << 6;
+            }
+            if (iend - ip < count) return -1;
+            ip += count;
+        } else {  // back-reference: produces nothing unless its source lies wholly before it
+            int64_t len = control & 0x1F;
+            const int operands = (len == 0 ? 2 : 0) + 2 + (control >= 0xE0 ? 1 : 0);
+            if (iend - ip < operands) return -1;
+            if (len == 0) {
+                len = ip[0] | ip[1] << 8;
+                ip += 2;
+            }
+            int64_t distance = ip[0] | ip[1] << 8;
+            ip += 2;
+            if (control >= 0xE0) distance |= int64_t(*ip++) << 16;
+            len += 3;
+            distance += 4;
+            count = distance <= produced && len <= distance ? len : 0;
+        }
+        produced += count;
+        if (produced > MaxExpandedLength) return -1;
+    }
+    return int(produced);
+}
+
+bool readTokenImage(const String& block, TokenImage& image) {
     if (block.length() < CompressedImageHeadSize) return false;
-    const unsigned char* image = reinterpret_cast<const unsigned char*>(block.data());
-    if (readWord32(image) != CompressedImageMagic) return false;
-    const int tokensLength = block.length() - CompressedImageHeadSize;
-    ExpansionOutput out(presizeFor(int32_t(readWord32(image + 4)), tokensLength));
-    int produced = expandTokens(image + CompressedImageHeadSize, tokensLength, out);
+    const unsigned char* head = reinterpret_cast<const unsigned char*>(block.cStr());
+    if (readWord32(head) != CompressedImageMagic) return false;
+    image.tokens = head + CompressedImageHeadSize;
+    image.length = block.length() - CompressedImageHeadSize;
+    image.presize = presizeFor(int32_t(readWord32(head + 4)), image.length);
+    return true;
+}
+
+bool ExpandBlock(String& block) {
+    TokenImage image;
+    if (!readTokenImage(block, image)) return false;
+    ExpansionOutput out(image.presize);
+    int produced = expandTokens(image.tokens, image.length, out);
     if (produced < 0) return false;
     block.adopt(out.release(), produced);
     return true;

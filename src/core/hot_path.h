@@ -5,8 +5,10 @@
 
 #if defined(__GNUC__)
 #define QP_LIKELY(x) __builtin_expect(!!(x), 1)
+#define QP_UNLIKELY(x) __builtin_expect(!!(x), 0)
 #define QP_HOT_INLINE inline __attribute__((always_inline))
 #else
 #define QP_LIKELY(x) (x)
+#define QP_UNLIKELY(x) (x)
 #define QP_HOT_INLINE inline
 #endif

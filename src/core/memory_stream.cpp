@@ -23,11 +23,19 @@ void MemoryStream::advance(int64_t n) {
 void MemoryStream::reset() {
     clear();
     position_ = 0;
+    limitReads(-1);
 }
 
 void MemoryStream::truncateAtPosition() {
     if (position_ >= 0 && position_ < length()) setLength(position_);
 }
+
+void MemoryStream::limitReads(int end) {
+    readsLimited_ = end >= 0;
+    readLimit_ = readsLimited_ ? end : 0;
+}
+
+int MemoryStream::readEnd() const { return readsLimited_ && readLimit_ < length() ? readLimit_ : length(); }
 
 bool MemoryStream::seek(int p) {
     if (p < 0 || p > length()) return false;
@@ -82,9 +90,9 @@ bool MemoryStream::readText(String& s) {
         return false;
     }
     const char* start = cStr() + position_;
-    int remaining = length() - position_;
-    const void* nul = std::memchr(start, 0, static_cast<size_t>(remaining));
-    int count = nul ? static_cast<int>(static_cast<const char*>(nul) - start) : remaining;
+    const int available = remaining();
+    const void* nul = std::memchr(start, 0, static_cast<size_t>(available));
+    int count = nul ? static_cast<int>(static_cast<const char*>(nul) - start) : available;
     if (count > 0)
         s.assign(start, count);
     else

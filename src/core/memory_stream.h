@@ -30,9 +30,15 @@ public:
     void reset();
     // Drops the bytes from the position on, if any.
     void truncateAtPosition();
-    bool atEnd() const { return position_ < 0 || position_ >= length(); }
-    // The bytes from the position to the end; 0 at or past the end, or at a negative position.
-    int remaining() const { return atEnd() ? 0 : length() - position_; }
+    // Reads stop at end as they stop at the end of the block: for a block
+    // that another thread is still filling, end is how far it is final.
+    // A negative end lifts the limit.
+    void limitReads(int end);
+    // Where reads stop: the end of the block, or the read limit before it.
+    int readEnd() const;
+    bool atEnd() const { return position_ < 0 || position_ >= readEnd(); }
+    // The bytes from the position to where reads stop; 0 there or past it, or at a negative position.
+    int remaining() const { return atEnd() ? 0 : readEnd() - position_; }
     // Moves the position without any check; reads beyond the end then fail.
     void skip(int n) { advance(n); }
     // False (position unchanged) unless 0 <= p <= length.
@@ -81,4 +87,8 @@ private:
     void advance(int64_t n);
 
     int32_t position_ = 0;
+    // Both zero while reads go to the end of the block. (A member that
+    // starts at -1 here made GCC 12's link-time optimiser fail on mingw.)
+    bool readsLimited_ = false;
+    int32_t readLimit_ = 0;
 };

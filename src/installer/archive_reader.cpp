@@ -139,7 +139,7 @@ void readArchiveHeader(File& file) {
         reportCorruptArchive(CodeProgramChecksum);
 }
 
-void readPayload(File& file, MemoryStream& payload) {
+void readPayload(File& file, MemoryStream& payload, BackgroundExpansion* background) {
     const int32_t payloadLength = archiveHeader.payloadLength;
     int32_t available = remainingInArchive(file) - TrailerSize;
     if (available < 0) reportCorruptArchive(CodeHeaderPastEnd);
@@ -169,14 +169,28 @@ void readPayload(File& file, MemoryStream& payload) {
     if (productFlags & FlagCompressedPayload) {
         setProgressPosition(40);
         setProgressText("%s", message(29));
-        bool expanded = (productFlags & FlagRangePayload) ? ExpandRangeImage(payload, decodeRangeSegmentsInParallel)
-                                                           : ExpandBlock(payload);
+        bool expanded;
+        if (productFlags & FlagRangePayload)
+            expanded = ExpandRangeImage(payload, decodeRangeSegmentsInParallel);
+        else
+            expanded = (background && background->start(payload)) || ExpandBlock(payload);
         if (!expanded) reportCorruptArchive(CodePayloadExpandFailed);
     }
     payload.seek(0);
 }
 
-void readFileRecord(MemoryStream& payload, int32_t size, FileRecord& record) {
-    int code = decodeFileRecord(payload, size, (productFlags & FlagTestChecksums) != 0, record);
+void readFileRecord(MemoryStream& payload, int32_t size, FileRecord& record, BackgroundExpansion* background) {
+    const bool testChecksums = (productFlags & FlagTestChecksums) != 0;
+    if (!background || !background->started()) {
+        int code = decodeFileRecord(payload, size, testChecksums, record);
+        if (code) reportCorruptArchive(code);
+        return;
+    }
+    ReadableExtent extent;
+    const int code = decodeGrowingFileRecord(payload, size, testChecksums, record, BackgroundExpansion::readableTo,
+                                             background, extent);
+    // A record the expansion could not finish is the expansion's damage.
+    if (background->damaged() && (code || payload.position() >= extent.end))
+        reportCorruptArchive(CodePayloadExpandFailed);
     if (code) reportCorruptArchive(code);
 }

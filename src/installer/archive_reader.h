@@ -7,6 +7,7 @@
 #include "archive/file_record.h"
 #include "core/memory_stream.h"
 #include "files/file.h"
+#include "installer/background_expansion.h"
 
 // The file is open for reading. On return the header settings, the string
 // table and the background settings are filled and the file is positioned
@@ -17,11 +18,15 @@ void readArchiveHeader(File& file);
 // and from the volumes, checks it and expands it when compressed; the stream
 // is left at position 0 and the file closed. Asks for a missing volume (in
 // automatic mode a missing volume is fatal); does not return on failure.
-void readPayload(File& file, MemoryStream& payload);
+// Given background, a token image goes on expanding there while the records
+// are read (see readFileRecord); the caller then ends with finish().
+void readPayload(File& file, MemoryStream& payload, BackgroundExpansion* background = nullptr);
 
-// Reads the next record, whose contents are `size` bytes. Does not return on
-// failure (codes 70, 90, 100).
-void readFileRecord(MemoryStream& payload, int32_t size, FileRecord& record);
+// Reads the next record, whose contents are `size` bytes, waiting for the
+// background expansion that fills the payload, if any, to produce it. Does
+// not return on failure (codes 60, 70, 90, 100).
+void readFileRecord(MemoryStream& payload, int32_t size, FileRecord& record,
+                    BackgroundExpansion* background = nullptr);
 
 // The fatal texts of the volume reading.
 extern const char EmptyVolumeFormat[];

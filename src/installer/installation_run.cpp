@@ -76,11 +76,14 @@ void installFiles(File& programFile, RunState& state) {
     setProgressText("%s", message(8));
     {
         MemoryStream payload;
-        readPayload(programFile, payload);
+        BackgroundExpansion expansion;  // declared after the payload: its thread ends first
+        readPayload(programFile, payload, &expansion);
         state.windowsNT = isWindowsNT();
         state.moveFileEx = state.windowsNT ? linkMoveFileEx() : nullptr;
         resetUninstallRecord(state.uninstallRecord);
-        placeFiles(payload, archiveHeader.fileSizes, archiveHeader.fileCount, state);
+        placeFiles(payload, archiveHeader.fileSizes, archiveHeader.fileCount, state, &expansion);
+        // Damage behind the last record is damage all the same.
+        if (!expansion.finish()) reportCorruptArchive(CodePayloadExpandFailed);
     }
     if (state.fontsAdded) broadcastFontChange();
     setProgressPosition(87);

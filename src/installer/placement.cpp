@@ -156,11 +156,12 @@ void placeFileRecord(const FileRecord& record, RunState& state) {
     }
 }
 
-void placeFiles(MemoryStream& payload, const int32_t* fileSizes, int fileCount, RunState& state) {
+void placeFiles(MemoryStream& payload, const int32_t* fileSizes, int fileCount, RunState& state,
+                BackgroundExpansion* background) {
     for (int i = 0; i < fileCount; ++i) {
         setProgressPosition(i * 40 / fileCount + 45);
         FileRecord record;
-        readFileRecord(payload, fileSizes[i], record);
+        readFileRecord(payload, fileSizes[i], record, background);
         placeFileRecord(record, state);
     }
 }

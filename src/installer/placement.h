@@ -10,12 +10,15 @@
 #include "archive/file_record.h"
 #include "core/date_time.h"
 #include "core/memory_stream.h"
+#include "installer/background_expansion.h"
 #include "installer/run_state.h"
 
 // Every record of the payload in order (record i has fileSizes[i] bytes of
-// contents), with the progress bar moving from 45 towards 85. Damaged
-// records end the program with their corrupt-archive code.
-void placeFiles(MemoryStream& payload, const int32_t* fileSizes, int fileCount, RunState& state);
+// contents), with the progress bar moving from 45 towards 85; background is
+// the expansion still filling the payload, if any. Damaged records end the
+// program with their corrupt-archive code.
+void placeFiles(MemoryStream& payload, const int32_t* fileSizes, int fileCount, RunState& state,
+                BackgroundExpansion* background = nullptr);
 
 // One record; an unknown kind (110) or the invalid placement mode (112) ends
 // the program.

@@ -309,6 +309,66 @@ TEST(FileRecord, DamagedOrUnsafeRecordsEndInTheirCodes) {
     }
 }
 
+// A payload whose bytes come in steps, as from an expansion on another
+// thread: each wait gives the smallest multiple of the step that covers
+// what was asked, final once all is there.
+struct SteppedPayload {
+    MemoryStream* payload;
+    int total;
+    int step;
+    int waits = 0;
+    static ReadableExtent readableTo(void* self, int64_t end) {
+        SteppedPayload& p = *static_cast<SteppedPayload*>(self);
+        ++p.waits;
+        int64_t readable = (end + p.step - 1) / p.step * p.step;
+        if (readable > p.total) readable = p.total;
+        p.payload->limitReads(int(readable));
+        return {int(readable), readable == p.total};
+    }
+};
+
+TEST(FileRecord, AGrowingPayloadDecidesAsTheWholeOne) {
+    std::vector<ArchiveRecord> records = sampleContent().records;
+    records.push_back({"long\\extra.txt", KindInstallFolder, 0, Bytes(5000, 'c'), ArchiveTime{2022, 2, 2, 2, 2, 2},
+                       std::string(9000, 'x')});
+    // A name so long that the contents pass the first guess at the record's end.
+    records.push_back({std::string(4092, 'n'), KindInstallFolder, 0, Bytes(300, 'd'), ArchiveTime{2023, 3, 3, 3, 3, 3}, ""});
+    records.push_back({"late.txt", KindShared, 0, {7, 7}, ArchiveTime{2021, 1, 1, 1, 1, 1}, "last"});
+    records.push_back({"..\\damaged.txt", KindInstallFolder, 0, {1}, ArchiveTime{}, ""});
+    const String bytes = asString(encodeRecords(records));
+    for (int step : {1, 3, 64, 4097, 1 << 20}) {
+        SCOPED_TRACE(step);
+        MemoryStream whole{bytes};
+        MemoryStream growing{bytes};
+        SteppedPayload source{&growing, bytes.length(), step};
+        for (const ArchiveRecord& w : records) {
+            const int32_t size = int32_t(w.contents.size());
+            FileRecord expected, actual;
+            const int expectedCode = decodeFileRecord(whole, size, true, expected);
+            ReadableExtent decidedOn{};
+            ASSERT_EQ(decodeGrowingFileRecord(growing, size, true, actual, SteppedPayload::readableTo, &source,
+                                              decidedOn),
+                      expectedCode)
+                << w.name;
+            EXPECT_TRUE(decidedOn.final || growing.position() < decidedOn.end) << w.name;
+            EXPECT_EQ(growing.position(), whole.position()) << w.name;
+            EXPECT_STREQ(actual.name.cStr(), expected.name.cStr());
+            EXPECT_EQ(actual.kind, expected.kind);
+            EXPECT_EQ(actual.contentsChecksum, expected.contentsChecksum);
+            EXPECT_EQ(actual.fileTime.year, expected.fileTime.year) << w.name;
+            EXPECT_EQ(actual.fileTime.second, expected.fileTime.second) << w.name;
+            EXPECT_STREQ(actual.extra.cStr(), expected.extra.cStr()) << w.name;
+            EXPECT_EQ(std::string(actual.contents.bytes, size_t(actual.contents.length)),
+                      std::string(expected.contents.bytes, size_t(expected.contents.length)))
+                << w.name;
+            if (expectedCode) break;
+        }
+        if (step == 1) {
+            EXPECT_GT(source.waits, int(records.size())) << "small steps read some records again";
+        }
+    }
+}
+
 TEST(FileRecord, RecordNameSafety) {
     const std::pair<const char*, bool> cases[] = {
         {"a.txt", true},  {"sub\\dir\\a.txt", true}, {"..a", true},     {"a..", true},   {"a\\..b\\c", true},

@@ -126,6 +126,64 @@ int expandExactCopy(const std::string& tokens, std::string& result, int initialC
     return produced;
 }
 
+// measureTokens on an exactly sized heap copy, where ASan sees any read past its end.
+int measureExactCopy(const std::string& tokens) {
+    std::unique_ptr<unsigned char[]> copy(new unsigned char[tokens.size()]);
+    std::memcpy(copy.get(), tokens.data(), tokens.size());
+    return measureTokens(copy.get(), int(tokens.size()));
+}
+
+// Checks every report of a fixed-output expansion as it comes: the counts
+// rise by at least the step, and by at most a step and two tokens' output
+// (the one that passes the step on the fast path and one checked token),
+// and the bytes they call final are the expected ones already.
+class PrefixChecker {
+public:
+    PrefixChecker(const unsigned char* out, const std::string& expected, int step)
+        : out_(out), expected_(expected), step_(step) {}
+    static void report(void* self, int count) { static_cast<PrefixChecker*>(self)->produced(count); }
+    void produced(int count) {
+        EXPECT_GE(count, last_ + step_);
+        EXPECT_LE(count, last_ + step_ + 2 * 65538);
+        ASSERT_LE(size_t(count), expected_.size());
+        EXPECT_EQ(std::memcmp(out_, expected_.data(), size_t(count)), 0) << "bytes reported at " << count;
+        last_ = count;
+        ++reports_;
+    }
+    int last() const { return last_; }
+    int reports() const { return reports_; }
+
+private:
+    const unsigned char* out_;
+    const std::string& expected_;
+    int step_;
+    int last_ = 0;
+    int reports_ = 0;
+};
+
+// Expands into a fixed heap buffer of exactly capacity + CopySlack bytes
+// (ASan sees any write past it), reporting every step bytes to a checker
+// of expected when that is given.
+int expandFixed(const std::string& tokens, int capacity, int step, const std::string* expected,
+                std::string* result = nullptr) {
+    std::unique_ptr<unsigned char[]> copy(new unsigned char[tokens.size()]);
+    std::memcpy(copy.get(), tokens.data(), tokens.size());
+    std::unique_ptr<char[]> buffer(new char[size_t(capacity) + ExpansionOutput::CopySlack]);
+    ExpansionOutput out(buffer.get(), capacity);
+    std::optional<PrefixChecker> checker;
+    if (expected) {
+        checker.emplace(reinterpret_cast<const unsigned char*>(buffer.get()), *expected, step);
+        out.reportTo(PrefixChecker::report, &*checker, step);
+    }
+    int produced = expandTokens(copy.get(), int(tokens.size()), out);
+    EXPECT_EQ(out.release(), nullptr) << "a fixed output hands back no buffer of its own";
+    if (checker && produced >= 0) {
+        EXPECT_LE(produced - checker->last(), step + 2 * 65538);
+    }
+    if (result && produced >= 0) result->assign(buffer.get(), size_t(produced));
+    return produced;
+}
+
 TEST(ExpandBlock, BlocksWithoutTheMagicComeBackUnchanged) {
     const std::string magicOnly = image(0, "").substr(0, 4);
     const std::string cases[] = {
@@ -281,6 +339,9 @@ TEST(ExpandBlock, OutputBeyondTheStringLimitIsRefused) {
     } cases[] = {{"", true}, {literal("x"), false}};
     for (const auto& c : cases) {
         std::string input = image(0x40000000, full + c.tail);
+        const std::string tokens = full + c.tail;
+        EXPECT_EQ(measureTokens(reinterpret_cast<const unsigned char*>(tokens.data()), int(tokens.size())),
+                  c.accepted ? MaxExpandedLength : -1);
         String block(input.data(), int(input.size()));
         EXPECT_EQ(ExpandBlock(block), c.accepted);
         EXPECT_EQ(block.length(), c.accepted ? MaxExpandedLength : int(input.size()));
@@ -318,6 +379,7 @@ TEST(ExpandBlock, AgreesWithAByteAtATimeReadingOnRandomTokens) {
         std::string actual;
         int produced2 = expandExactCopy(tokens, actual);
         ASSERT_EQ(produced2 >= 0, expected.has_value()) << "round " << round;
+        EXPECT_EQ(measureExactCopy(tokens), produced2) << "round " << round;
         if (expected) {
             ASSERT_EQ(actual, *expected) << "round " << round;
         }
@@ -358,6 +420,7 @@ TEST(ExpandBlock, AgreesWithAByteAtATimeReadingOnLongStreams) {
         }
         if (rng() % 3 == 0) tokens.resize(tokens.size() - 1 - rng() % 8);
         std::optional<std::string> expected = expandSlowly(tokens);
+        EXPECT_EQ(measureExactCopy(tokens), expected ? int(expected->size()) : -1) << "round " << round;
         const int sizes[] = {0, expected ? int(expected->size()) : 0, expected ? int(expected->size()) / 3 : 0};
         for (int capacity : sizes) {
             std::string actual;
@@ -366,6 +429,16 @@ TEST(ExpandBlock, AgreesWithAByteAtATimeReadingOnLongStreams) {
             if (expected) {
                 ASSERT_EQ(actual, *expected) << "round " << round << ", capacity " << capacity;
             }
+        }
+        if (!expected) continue;
+        // A fixed output of exactly the size, reported on in steps while it
+        // fills; one byte smaller, it refuses without writing past its slack.
+        const int size = int(expected->size());
+        std::string actual;
+        ASSERT_EQ(expandFixed(tokens, size, 1000 + int(rng() % 5000), &*expected, &actual), size);
+        ASSERT_EQ(actual, *expected) << "round " << round;
+        if (size > 0) {
+            EXPECT_EQ(expandFixed(tokens, size - 1, 0, nullptr), -1) << "round " << round;
         }
     }
 }

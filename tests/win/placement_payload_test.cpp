@@ -11,7 +11,6 @@
 
 
 #include "archive/archive_format.h"
-#include "core/checksum.h"
 #include "files_test_support.h"
 #include "installer/placement.h"
 #include "placement_test_support.h"
@@ -26,32 +25,13 @@
 
 namespace {
 
-struct Payload {
-    MemoryStream bytes;
-    int32_t sizes[8] = {};
-    int count = 0;
-
-    void add(const char* name, int32_t kind, int32_t fileFlags, const std::string& contents, const char* extra = "") {
-        bytes.write(name, static_cast<int>(strlen(name)) + 1);
-        bytes.write(&kind, 4);
-        bytes.write(&fileFlags, 4);
-        bytes.write(contents.data(), static_cast<int>(contents.size()));
-        uint32_t sum = checksum(contents.data(), static_cast<int>(contents.size()));
-        bytes.write(&sum, 4);
-        const int32_t time[6] = {2020, 5, 6, 7, 8, 9};
-        bytes.write(time, sizeof time);
-        bytes.write(extra, static_cast<int>(strlen(extra)) + 1);
-        sizes[count++] = static_cast<int32_t>(contents.size());
-    }
-};
-
 TEST_F(PlacementTest, APayloadIsPlacedRecordByRecord) {
-    Payload payload;
+    PayloadBuilder payload;
     payload.add("readme.txt", KindInstallFolder, FileDesktopShortcut, "read me", "Read Me");
     payload.add("lib\\tool.dll", KindShared, 0, "tool");
     payload.add("docs/guide.txt", KindStartup, 0, "guide");
     payload.bytes.seek(0);
-    placeFiles(payload.bytes, payload.sizes, payload.count, state);
+    placeFiles(payload.bytes, payload.sizes.data(), payload.count(), state);
     EXPECT_EQ(fileBytes(install + "\\readme.txt"), "read me");
     EXPECT_EQ(fileBytes(shared + "\\lib\\tool.dll"), "tool");
     EXPECT_EQ(fileBytes(install + "\\docs\\guide.txt"), "guide");
@@ -68,10 +48,10 @@ TEST_F(PlacementTest, AFontNameOutsideTheFontsFolderIsDamage) {
     const char* names[] = {"..\\evil.ttf", "C:\\evil.ttf", "\\evil.ttf", "sub\\..\\..\\evil.ttf", ".. \\evil.ttf"};
     for (const char* name : names) {
         SCOPED_TRACE(name);
-        Payload payload;
+        PayloadBuilder payload;
         payload.add(name, KindFont, 0, "font", "Evil");
         payload.bytes.seek(0);
-        std::string report = captureFatal([&] { placeFiles(payload.bytes, payload.sizes, payload.count, state); });
+        std::string report = captureFatal([&] { placeFiles(payload.bytes, payload.sizes.data(), payload.count(), state); });
         EXPECT_NE(report.find("Error code: 70"), std::string::npos) << report;
     }
     EXPECT_FALSE(exists("C:\\evil.ttf"));
@@ -106,13 +86,13 @@ TEST_F(GuiPlacement, StatusLineAndProgressPositions) {
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.records);
-        Payload payload;
+        PayloadBuilder payload;
         for (int i = 0; i < s.records; ++i) {
             std::string name = "a" + std::to_string(i) + ".txt";
             payload.add(name.c_str(), KindInstallFolder, i == s.records - 1 ? s.lastFlags : 0, "x");
         }
         payload.bytes.seek(0);
-        placeFiles(payload.bytes, payload.sizes, payload.count, state);
+        placeFiles(payload.bytes, payload.sizes.data(), payload.count(), state);
         char expected[512];
         snprintf(expected, sizeof expected, s.status, install.c_str());
         EXPECT_EQ(text(dialogItemText(progressDialog, IDC_STATUS)), expected);

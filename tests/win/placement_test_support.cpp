@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "archive/archive_format.h"
+#include "core/checksum.h"
 #include "files/file_date_time.h"
 #include "files_child_process.h"
 #include "files_test_support.h"
@@ -12,6 +13,20 @@
 #include "runtime/string_table.h"
 
 std::string text(const String& s) { return std::string(s.cStr(), static_cast<size_t>(s.length())); }
+
+void PayloadBuilder::add(const char* name, int32_t kind, int32_t fileFlags, const std::string& contents,
+                         const char* extra) {
+    bytes.write(name, static_cast<int>(strlen(name)) + 1);
+    bytes.write(&kind, 4);
+    bytes.write(&fileFlags, 4);
+    bytes.write(contents.data(), static_cast<int>(contents.size()));
+    uint32_t sum = checksum(contents.data(), static_cast<int>(contents.size()));
+    bytes.write(&sum, 4);
+    const int32_t time[6] = {2020, 5, 6, 7, 8, 9};
+    bytes.write(time, sizeof time);
+    bytes.write(extra, static_cast<int>(strlen(extra)) + 1);
+    sizes.push_back(static_cast<int32_t>(contents.size()));
+}
 
 FileRecord makeRecord(const char* name, int32_t kind, int32_t fileFlags, const char* contents, FileDateTime time,
                       const char* extra) {
