@@ -26,6 +26,8 @@ bool BackgroundExpansion::start(MemoryStream& payload) {
     progress_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     if (!progress_) return false;
     capacity_ = size;
+    tokens_ = image;
+    // A String moves by its pointer: the tokens stay where image found them.
     image_ = std::move(payload);
     payload.reset();
     payload.setLength(capacity_ + ExpansionOutput::CopySlack);
@@ -42,11 +44,9 @@ bool BackgroundExpansion::start(MemoryStream& payload) {
 
 DWORD WINAPI BackgroundExpansion::run(LPVOID parameter) {
     BackgroundExpansion* self = static_cast<BackgroundExpansion*>(parameter);
-    TokenImage image;
-    readTokenImage(self->image_, image);  // start() found it sound
     ExpansionOutput out(self->out_, self->capacity_);
     out.reportTo(produced, self, ReportStep);
-    self->result_ = expandTokens(image.tokens, image.length, out);
+    self->result_ = expandTokens(self->tokens_.tokens, self->tokens_.length, out);
     self->ended_.store(true, std::memory_order_release);
     SetEvent(self->progress_);
     return 0;

@@ -51,6 +51,7 @@ private:
 
     MemoryStream* payload_ = nullptr;
     String image_;
+    TokenImage tokens_;  // inside image_
     char* out_ = nullptr;
     int capacity_ = 0;
     HANDLE thread_ = nullptr;
