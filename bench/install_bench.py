@@ -48,6 +48,7 @@ class Case:
         self.uninstall_times = []
         self.uninstall_failure = None
         self.peak = {}                  # corpus label -> peak VmHWM bytes
+        self.lifetime = None            # seconds the program's processes ran (full corpus)
 
 
 def corpus_listing(corpus_dir):
@@ -106,11 +107,11 @@ def prepare(prefix, case):
 
 
 def run_once(case, listing, watch=False):
-    """One run in a fresh prefix: (seconds, exit code, problem or None, peak bytes)."""
+    """One run in a fresh prefix: (seconds, exit code, problem or None, watcher or None)."""
     with wine.Prefix(name="bench-" + case.key) as prefix:
         prepare(prefix, case)
-        peak = PeakWatcher(case.process_name) if watch else None
         start = time.perf_counter()
+        peak = PeakWatcher(case.process_name, start) if watch else None
         if peak:
             peak.start()
         try:
@@ -124,7 +125,7 @@ def run_once(case, listing, watch=False):
             peak.stop()
         problem = None if code != "timeout" else f"no end within {TIMEOUT} s"
         problem = problem or check_install(prefix, case, listing)
-        return seconds, code, problem, (peak.peak if peak else 0)
+        return seconds, code, problem, peak
 
 
 def left_behind(prefix, case):
@@ -159,33 +160,51 @@ def uninstall_once(case, listing):
 
 
 class PeakWatcher(threading.Thread):
-    """Polls the peak resident set (VmHWM) of every process whose command line
-    names the program, until stopped. Wine runs each Windows process as one
-    Linux process, so this is the program's peak working set plus Wine's own
-    mappings in it."""
+    """Polls every process that runs the program, until stopped: their peak
+    resident set (VmHWM) and how long they ran. Wine runs each Windows
+    process as one Linux process, so the peak is the program's working set
+    plus Wine's own mappings in it. A process counts once it runs the
+    program itself, not while Wine's loader still carries its name as an
+    argument (that wait is Wine starting the prefix)."""
 
-    def __init__(self, name):
+    def __init__(self, name, start):
         super().__init__(daemon=True)
-        self.pattern = name.lower().encode()
+        self.program = name.lower().encode()  # not "name": Thread has one
+        self.start_time = start
         self.peak = 0
+        self.first_seen = None
+        self.last_seen = None
         self._stop_event = threading.Event()
+
+    def runs_program(self, cmdline):
+        program = cmdline.split(b"\0", 1)[0].lower()
+        return program == self.program or program.endswith(b"\\" + self.program)
 
     def run(self):
         while not self._stop_event.is_set():
+            now = time.perf_counter() - self.start_time
             for pid in os.listdir("/proc"):
                 if not pid.isdigit():
                     continue
                 try:
                     with open(f"/proc/{pid}/cmdline", "rb") as f:
-                        if self.pattern not in f.read().lower():
+                        # A process that has ended but is not yet reaped has none.
+                        if not self.runs_program(f.read()):
                             continue
                     with open(f"/proc/{pid}/status") as f:
                         for line in f:
                             if line.startswith("VmHWM:"):
                                 self.peak = max(self.peak, int(line.split()[1]) * 1024)
                 except OSError:
-                    pass
+                    continue
+                if self.first_seen is None:
+                    self.first_seen = now
+                self.last_seen = now
             self._stop_event.wait(0.02)
+
+    def lifetime(self):
+        """Seconds from the first poll that saw the program running to the last, or None."""
+        return None if self.first_seen is None else self.last_seen - self.first_seen
 
     def stop(self):
         self._stop_event.set()
@@ -264,20 +283,25 @@ def main(argv):
             else:
                 case.uninstall_times.append(seconds)
 
-    # Peak memory: separate runs, since polling /proc costs CPU that the timed runs should not share.
+    # Peak memory and process lifetime: separate runs, since polling /proc
+    # costs CPU that the timed runs should not share.
     print("peak memory runs", file=sys.stderr)
     half_ours = Case("ours-half", "ours, half corpus", path("Setup-ours-half.exe"),
                      ["C:\\Setup-ours-half.exe", "/a", "/d:C:\\Bench"], ["C:\\Bench"])
-    watched = [(c, listing, "full") for c in cases if c.key != "idle"] + [(half_ours, half_listing, "half")]
+    watched = [(c, listing, "full") for c in cases] + [(half_ours, half_listing, "half")]
     for case, lst, label in watched:
         target = by_key["ours"] if case is half_ours else case  # the row the figure belongs to
         if target.failure:
             continue
-        _, code, problem, peak = run_once(case, lst, watch=True)
-        print(f"  {case.key:10} {label}: peak {peak / 2**20:.1f} MiB, exit {code}"
+        _, code, problem, watcher = run_once(case, lst, watch=True)
+        lifetime = watcher.lifetime()
+        print(f"  {case.key:10} {label}: peak {watcher.peak / 2**20:.1f} MiB, ran "
+              + (f"{lifetime:.2f} s" if lifetime is not None else "unseen") + f", exit {code}"
               + (f", NOT INSTALLED: {problem}" if problem else ""), file=sys.stderr)
-        if not problem and peak:
-            target.peak[label] = peak
+        if not problem and watcher.peak:
+            target.peak[label] = watcher.peak
+        if not problem and label == "full":
+            target.lifetime = lifetime
 
     report(out, cases, floor, runs, arch, len(listing), corpus_bytes, len(half_listing), half_bytes)
 
@@ -354,6 +378,16 @@ def report(out, cases, floor, runs, arch, files, corpus_bytes, half_files, half_
         empty = os.path.join(out, f"peer-nsis-{comp}-empty.exe")
         if os.path.exists(empty):
             print(f"NSIS peer, {comp}, with an empty payload | {os.path.getsize(empty):,} | |")
+    print()
+
+    print("Program's own run (its processes, first to last seen, polled every 20 ms in one untimed run) "
+          "| s | ours / this")
+    for case in cases:
+        if case.lifetime is None:
+            print(f"{case.label} | not measured: {case.failure or 'no process of that name seen'} |")
+            continue
+        vs_ours = f"{ours.lifetime / case.lifetime:.2f}" if ours.lifetime and case.lifetime else ""
+        print(f"{case.label} | {case.lifetime:.2f} | {vs_ours}")
     print()
 
     print("Peak working set (VmHWM of the program's Wine process) | payload bytes | peak MiB | peak / payload")
