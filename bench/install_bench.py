@@ -386,7 +386,8 @@ def report(out, cases, floor, runs, arch, files, corpus_bytes, half_files, half_
         if case.lifetime is None:
             print(f"{case.label} | not measured: {case.failure or 'no process of that name seen'} |")
             continue
-        vs_ours = f"{ours.lifetime / case.lifetime:.2f}" if ours.lifetime and case.lifetime else ""
+        installs = case.key != "idle"
+        vs_ours = f"{ours.lifetime / case.lifetime:.2f}" if ours.lifetime and case.lifetime and installs else ""
         print(f"{case.label} | {case.lifetime:.2f} | {vs_ours}")
     print()
 
