@@ -111,9 +111,9 @@ def run_once(case, listing, watch=False):
     with wine.Prefix(name="bench-" + case.key) as prefix:
         prepare(prefix, case)
         start = time.perf_counter()
-        peak = PeakWatcher(case.process_name, start) if watch else None
-        if peak:
-            peak.start()
+        watcher = ProgramWatcher(case.process_name, start) if watch else None
+        if watcher:
+            watcher.start()
         try:
             result = prefix.run(case.args, timeout=TIMEOUT, cwd=prefix.drive_c)
             code = result.returncode
@@ -121,11 +121,11 @@ def run_once(case, listing, watch=False):
             code = "timeout"
         subprocess.run([wine.WINESERVER, "-w"], env=prefix.env, timeout=TIMEOUT)
         seconds = time.perf_counter() - start
-        if peak:
-            peak.stop()
+        if watcher:
+            watcher.stop()
         problem = None if code != "timeout" else f"no end within {TIMEOUT} s"
         problem = problem or check_install(prefix, case, listing)
-        return seconds, code, problem, peak
+        return seconds, code, problem, watcher
 
 
 def left_behind(prefix, case):
@@ -159,7 +159,7 @@ def uninstall_once(case, listing):
         return seconds, code, problem
 
 
-class PeakWatcher(threading.Thread):
+class ProgramWatcher(threading.Thread):
     """Polls every process that runs the program, until stopped: their peak
     resident set (VmHWM) and how long they ran. Wine runs each Windows
     process as one Linux process, so the peak is the program's working set
